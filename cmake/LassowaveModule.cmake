@@ -1,0 +1,139 @@
+# lassowave_add_module(NAME <name> SOURCES <src>... [HELP <file.m>]
+#                      [INDEX32] [ALSO_INDEX32])
+#
+# Builds one host function for every enabled host:
+#   test host: build/testhost/<name>.mexth (build/testhost/index32/ for the
+#              extra 32-bit-index variant)
+#   Octave:    build/octave/<name>.mex, with its help file beside it
+#   MATLAB:    through FindMatlab's matlab_add_mex
+# INDEX32: the module is delivered at the 32-bit array-interface level only.
+# ALSO_INDEX32: delivered at the large-array level and also at the 32-bit one.
+
+set(LASSOWAVE_TESTHOST_DIR ${CMAKE_BINARY_DIR}/testhost)
+set(LASSOWAVE_OCTAVE_DIR ${CMAKE_BINARY_DIR}/octave)
+set(LASSOWAVE_MATLAB_DIR ${CMAKE_BINARY_DIR}/matlab)
+
+# Flags every module gets, whatever the host: results follow the written
+# evaluation order (no contraction into fused multiply-adds), and only the
+# entry points are visible.
+add_library(lassowave_module_flags INTERFACE)
+target_compile_options(lassowave_module_flags INTERFACE
+  -Wall -Wextra -Wpedantic -ffp-contract=off -fno-fast-math
+  -fvisibility=hidden $<$<COMPILE_LANGUAGE:CXX>:-fvisibility-inlines-hidden>)
+target_include_directories(lassowave_module_flags INTERFACE ${PROJECT_SOURCE_DIR}/host)
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  target_link_options(lassowave_module_flags INTERFACE
+    -Wl,--version-script=${PROJECT_SOURCE_DIR}/host/mex_exports.map)
+endif()
+
+if(LASSOWAVE_SANITIZE)
+  set(LASSOWAVE_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all
+      -fno-omit-frame-pointer)
+endif()
+
+if(LASSOWAVE_OCTAVE)
+  find_program(LASSOWAVE_MKOCTFILE NAMES mkoctfile)
+  if(LASSOWAVE_MKOCTFILE)
+    execute_process(COMMAND ${LASSOWAVE_MKOCTFILE} -p INCFLAGS
+      OUTPUT_VARIABLE _octave_incflags OUTPUT_STRIP_TRAILING_WHITESPACE)
+    separate_arguments(_octave_incflags UNIX_COMMAND "${_octave_incflags}")
+    set(LASSOWAVE_OCTAVE_INCLUDES "")
+    foreach(flag IN LISTS _octave_incflags)
+      if(flag MATCHES "^-I(.+)$")
+        list(APPEND LASSOWAVE_OCTAVE_INCLUDES ${CMAKE_MATCH_1})
+      endif()
+    endforeach()
+    message(STATUS "lassowave: Octave headers in ${LASSOWAVE_OCTAVE_INCLUDES}")
+  else()
+    message(WARNING "lassowave: mkoctfile not found; the Octave modules are not built")
+    set(LASSOWAVE_OCTAVE OFF)
+  endif()
+endif()
+
+if(LASSOWAVE_MATLAB)
+  find_package(Matlab REQUIRED COMPONENTS MX_LIBRARY)
+endif()
+
+function(_lassowave_testhost_module target name dir index32)
+  add_library(${target} MODULE ${ARGN} ${PROJECT_SOURCE_DIR}/host/mex_api_version.c)
+  target_link_libraries(${target} PRIVATE lassowave_module_flags lwtesthost)
+  set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${name} SUFFIX ".mexth"
+    LIBRARY_OUTPUT_DIRECTORY ${dir})
+  target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  if(index32)
+    target_compile_definitions(${target} PRIVATE MX_COMPAT_32)
+  endif()
+  if(LASSOWAVE_SANITIZE)
+    target_compile_options(${target} PRIVATE ${LASSOWAVE_SANITIZER_FLAGS})
+    target_link_options(${target} PRIVATE ${LASSOWAVE_SANITIZER_FLAGS})
+  endif()
+  add_dependencies(lassowave_testhost_modules ${target})
+endfunction()
+
+function(lassowave_add_module)
+  cmake_parse_arguments(M "INDEX32;ALSO_INDEX32" "NAME;HELP" "SOURCES" ${ARGN})
+  set(srcs "")
+  foreach(s IN LISTS M_SOURCES)
+    list(APPEND srcs ${CMAKE_CURRENT_SOURCE_DIR}/${s})
+  endforeach()
+  set_property(GLOBAL APPEND PROPERTY LASSOWAVE_MODULES ${M_NAME})
+
+  if(LASSOWAVE_TESTHOST)
+    _lassowave_testhost_module(testhost_${M_NAME} ${M_NAME} ${LASSOWAVE_TESTHOST_DIR}
+      "${M_INDEX32}" ${srcs})
+    if(M_ALSO_INDEX32)
+      _lassowave_testhost_module(testhost32_${M_NAME} ${M_NAME} ${LASSOWAVE_TESTHOST_DIR}/index32
+        ON ${srcs})
+    endif()
+  endif()
+
+  if(LASSOWAVE_OCTAVE)
+    # Octave resolves the mx/mex symbols from the running interpreter, so the
+    # module links no Octave library (and must not use --no-undefined).
+    add_library(octave_${M_NAME} MODULE ${srcs} ${PROJECT_SOURCE_DIR}/host/mex_api_version.c)
+    target_link_libraries(octave_${M_NAME} PRIVATE lassowave_module_flags)
+    target_include_directories(octave_${M_NAME} PRIVATE ${LASSOWAVE_OCTAVE_INCLUDES})
+    target_link_options(octave_${M_NAME} PRIVATE -Wl,-Bsymbolic)
+    set_target_properties(octave_${M_NAME} PROPERTIES PREFIX "" OUTPUT_NAME ${M_NAME}
+      SUFFIX ".mex" LIBRARY_OUTPUT_DIRECTORY ${LASSOWAVE_OCTAVE_DIR})
+    if(M_HELP)
+      add_custom_command(TARGET octave_${M_NAME} POST_BUILD
+        COMMAND ${CMAKE_COMMAND} -E copy_if_different
+          ${CMAKE_CURRENT_SOURCE_DIR}/${M_HELP} ${LASSOWAVE_OCTAVE_DIR}/${M_NAME}.m)
+    endif()
+    add_dependencies(lassowave_octave_modules octave_${M_NAME})
+    install(TARGETS octave_${M_NAME} LIBRARY DESTINATION octave)
+    if(M_HELP)
+      install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/${M_HELP} DESTINATION octave
+        RENAME ${M_NAME}.m)
+    endif()
+  endif()
+
+  if(LASSOWAVE_MATLAB)
+    # Untested here: written from FindMatlab's documented interface. The
+    # large-array builds use the R2017b API; the 32-bit-index builds add
+    # MX_COMPAT_32, which is what mex -compatibleArrayDims does.
+    set(variants ${M_NAME})
+    if(M_ALSO_INDEX32)
+      list(APPEND variants ${M_NAME}_index32)
+    endif()
+    foreach(v IN LISTS variants)
+      matlab_add_mex(NAME matlab_${v} MODULE SRC ${srcs} OUTPUT_NAME ${M_NAME} R2017b)
+      target_link_libraries(matlab_${v} lassowave_module_flags)
+      set(outdir ${LASSOWAVE_MATLAB_DIR})
+      if(M_INDEX32 OR v STREQUAL "${M_NAME}_index32")
+        target_compile_definitions(matlab_${v} PRIVATE MX_COMPAT_32)
+        if(v STREQUAL "${M_NAME}_index32")
+          set(outdir ${LASSOWAVE_MATLAB_DIR}/index32)
+        endif()
+      endif()
+      set_target_properties(matlab_${v} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${outdir}
+        RUNTIME_OUTPUT_DIRECTORY ${outdir})
+      if(M_HELP)
+        add_custom_command(TARGET matlab_${v} POST_BUILD
+          COMMAND ${CMAKE_COMMAND} -E copy_if_different
+            ${CMAKE_CURRENT_SOURCE_DIR}/${M_HELP} ${outdir}/${M_NAME}.m)
+      endif()
+    endforeach()
+  endif()
+endfunction()

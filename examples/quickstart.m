@@ -1,0 +1,22 @@
+% lassowave quick start: calls each module once and prints what comes back.
+% Run from Octave with the built modules on the path, e.g.
+%   octave-cli --eval "addpath('build/octave'); run('examples/quickstart.m')"
+
+printf('lassowave quick start\n\n');
+
+% Penalty updates: a solver passes its penalty, the bounds, its two tallies
+% and the iteration number, and stores what comes back.
+[p, cr, cl] = vintrask(10, 100, 1, 3, 2, 0);
+printf('vintrask(10, 100, 1, 3, 2, 0)          -> penalty %g, tallies %g, %g\n', p, cr, cl);
+[p, cr, cl] = quorbel(1, 10, 0.1, 0, 0, 10, 0);
+printf('quorbel(1, 10, 0.1, 0, 0, 10, 0)       -> penalty %g, tallies %g, %g\n', p, cr, cl);
+[p, cr, cl] = pelmorin(1, 3, 0.1, 2, 0, 0, -1);
+printf('pelmorin(1, 3, 0.1, 2, 0, 0, -1)       -> penalty %g, tallies %g, %g\n', p, cr, cl);
+[p, cr, cl] = sandrevo(1, 100, 0.1, 2, 0, 0, 1);
+printf('sandrevo(1, 100, 0.1, 2, 0, 0, 1)      -> penalty %.15g, tallies %g, %g\n', p, cr, cl);
+[p, cr, cl] = tolbrecht(1, 100, 0.1, 1, 4, 0, 5);
+printf('tolbrecht(1, 100, 0.1, 1, 4, 0, 5)     -> penalty %g, tallies %g, %g\n', p, cr, cl);
+
+% @QUICKSTART-MORE@ (later modules add their lines above this marker)
+
+printf('\nquick start done\n');

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Reads each built module's dynamic symbol table: the only symbols it may
+# define are mexFunction and its interface-level entry point, in version
+# node MEX.  Usage: check_exports.sh <dir> <suffix> <module>...
+set -u
+dir=$1 suffix=$2
+shift 2
+status=0
+check() {
+  local file=$1
+  # Defined dynamic symbols, as "name@@version" (undefined ones have UND).
+  local defined
+  defined=$(readelf --dyn-syms --wide "$file" | awk '$7 != "UND" && $4 != "SECTION" && $4 != "FILE" && NR > 3 {print $8}' | grep -v '^$' | sort)
+  local expected
+  if grep -q 'mexVersion' <<<"$defined"; then
+    expected=$(printf '%s\n' 'MEX' 'mexFunction@@MEX' 'mexVersion@@MEX' | sort)
+  else
+    expected=$(printf '%s\n' 'MEX' 'mexFunction@@MEX' 'mexfilerequiredapiversion@@MEX' | sort)
+  fi
+  if [ "$defined" != "$expected" ]; then
+    echo "FAIL $file exports:"; echo "$defined"
+    status=1
+  else
+    echo "ok   $file"
+  fi
+}
+for m in "$@"; do
+  check "$dir/$m$suffix"
+  [ -f "$dir/index32/$m$suffix" ] && check "$dir/index32/$m$suffix"
+done
+exit $status

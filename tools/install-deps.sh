@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs whatever this project needs that a Debian machine is missing.
+set -euo pipefail
+packages=(cmake g++ make libgtest-dev libbenchmark-dev octave liboctave-dev binutils
+          python3-pywt python3-scipy clang-14 libclang-rt-14-dev valgrind)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
