@@ -51,8 +51,9 @@ inline bool truncate_to_int32(double v, std::int32_t &out) {
 // triangular texts begin with the module name and end with a full stop, the
 // wavelet texts name no module and end with "!".
 struct Wording {
-  const char *prefix;  // "vintrask: " or ""
-  const char *ending;  // "." or "!"
+  const char *prefix;                // "vintrask: " or ""
+  const char *ending;                // "." or "!"
+  const char *argument = "argument";  // "argument", or "Input" where a text starts with it
 };
 
 // Rejects, in this order, an argument that is not of class double, is
@@ -62,23 +63,23 @@ inline void require_real_dense_double(const mxArray *a, const Wording &w, int po
                                       const char *name, bool allow_empty = false) {
   char text[256];
   if (!mxIsDouble(a)) {
-    std::snprintf(text, sizeof text, "%sargument %d (%s) must be of class double, not %s%s",
-                  w.prefix, position, name, mxGetClassName(a), w.ending);
+    std::snprintf(text, sizeof text, "%s%s %d (%s) must be of class double, not %s%s",
+                  w.prefix, w.argument, position, name, mxGetClassName(a), w.ending);
     fail(text);
   }
   if (mxIsComplex(a)) {
-    std::snprintf(text, sizeof text, "%sargument %d (%s) must be real, not complex%s", w.prefix,
-                  position, name, w.ending);
+    std::snprintf(text, sizeof text, "%s%s %d (%s) must be real, not complex%s", w.prefix,
+                  w.argument, position, name, w.ending);
     fail(text);
   }
   if (mxIsSparse(a)) {
-    std::snprintf(text, sizeof text, "%sargument %d (%s) must be dense, not sparse%s", w.prefix,
-                  position, name, w.ending);
+    std::snprintf(text, sizeof text, "%s%s %d (%s) must be dense, not sparse%s", w.prefix,
+                  w.argument, position, name, w.ending);
     fail(text);
   }
   if (!allow_empty && mxIsEmpty(a)) {
-    std::snprintf(text, sizeof text, "%sargument %d (%s) must not be empty%s", w.prefix, position,
-                  name, w.ending);
+    std::snprintf(text, sizeof text, "%s%s %d (%s) must not be empty%s", w.prefix, w.argument,
+                  position, name, w.ending);
     fail(text);
   }
 }
@@ -89,8 +90,8 @@ inline void require_int32_size(std::size_t count, const Wording &w, int position
   if (fits_int32(count)) return;
   char text[256];
   std::snprintf(text, sizeof text,
-                "%sargument %d (%s) has 2^31 or more %s; at most 2147483647 are supported%s",
-                w.prefix, position, name, what, w.ending);
+                "%s%s %d (%s) has 2^31 or more %s; at most 2147483647 are supported%s",
+                w.prefix, w.argument, position, name, what, w.ending);
   fail(text);
 }
 
