@@ -26,9 +26,13 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     -Wl,--version-script=${PROJECT_SOURCE_DIR}/host/mex_exports.map)
 endif()
 
-if(LASSOWAVE_SANITIZE)
+if(LASSOWAVE_SANITIZE OR LASSOWAVE_FUZZ)
   set(LASSOWAVE_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all
       -fno-omit-frame-pointer)
+endif()
+if(LASSOWAVE_FUZZ)
+  # Coverage feedback for libFuzzer from the modules and the test host.
+  list(APPEND LASSOWAVE_SANITIZER_FLAGS -fsanitize=fuzzer-no-link)
 endif()
 
 if(LASSOWAVE_OCTAVE)
@@ -59,11 +63,14 @@ function(_lassowave_testhost_module target name dir index32)
   target_link_libraries(${target} PRIVATE lassowave_module_flags lwtesthost)
   set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${name} SUFFIX ".mexth"
     LIBRARY_OUTPUT_DIRECTORY ${dir})
-  target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  if(NOT LASSOWAVE_SANITIZER_FLAGS)
+    # Sanitizer runtimes resolve from the loading program, not the module.
+    target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  endif()
   if(index32)
     target_compile_definitions(${target} PRIVATE MX_COMPAT_32)
   endif()
-  if(LASSOWAVE_SANITIZE)
+  if(LASSOWAVE_SANITIZER_FLAGS)
     target_compile_options(${target} PRIVATE ${LASSOWAVE_SANITIZER_FLAGS})
     target_link_options(${target} PRIVATE ${LASSOWAVE_SANITIZER_FLAGS})
   endif()
@@ -82,6 +89,7 @@ function(lassowave_add_module)
     _lassowave_testhost_module(testhost_${M_NAME} ${M_NAME} ${LASSOWAVE_TESTHOST_DIR}
       "${M_INDEX32}" ${srcs})
     if(M_ALSO_INDEX32)
+      set_property(GLOBAL APPEND PROPERTY LASSOWAVE_ALSO_INDEX32_MODULES ${M_NAME})
       _lassowave_testhost_module(testhost32_${M_NAME} ${M_NAME} ${LASSOWAVE_TESTHOST_DIR}/index32
         ON ${srcs})
     endif()

@@ -36,8 +36,9 @@ Array sparse(std::size_t m, std::size_t n, const std::vector<std::int64_t> &jc,
              bool logical = false, bool complex = false);
 // Sparse from a dense column-major matrix (zeros not stored).
 Array sparse_from_dense(std::size_t m, std::size_t n, const std::vector<double> &values);
-// An array that claims an M×N size but has no data: for size-limit tests.
-// Any read of its data is a fault.
+// A double array that claims an M×N size but holds only its first element:
+// for size-limit tests. Reading any other element is out of bounds (and
+// reported as such under AddressSanitizer).
 Array phantom(std::size_t m, std::size_t n);
 Array deep_copy(const mxArray *a);
 bool identical(const mxArray *a, const mxArray *b);

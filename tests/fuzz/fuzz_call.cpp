@@ -1,0 +1,133 @@
+// libFuzzer target: turns the fuzzer's bytes into one call of a host
+// function through the test host, then checks what every call must satisfy.
+// Built once per module with LASSOWAVE_FUZZ_MODULE naming it (and
+// LASSOWAVE_FUZZ_INDEX32 for a 32-bit-index variant).
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "expected_shapes.h"
+#include "testhost.h"
+
+#ifndef LASSOWAVE_FUZZ_INDEX32
+#define LASSOWAVE_FUZZ_INDEX32 false
+#endif
+
+namespace {
+
+// Reads the fuzzer's bytes front to back; past the end it reads zeros.
+struct Bytes {
+  const std::uint8_t *p;
+  std::size_t left;
+  std::uint8_t next() {
+    if (left == 0) return 0;
+    --left;
+    return *p++;
+  }
+};
+
+// Dimensions worth trying: empty, one, small, powers of two and their
+// neighbours, and sizes just past the signed 32-bit counts.
+std::size_t pick_dimension(Bytes &in) {
+  static const std::size_t table[] = {0, 1, 1, 2, 2, 3, 4, 4, 5, 6, 7, 8, 8, 9, 12, 16, 24, 32, 33, 64};
+  const std::uint8_t b = in.next();
+  return table[b % (sizeof table / sizeof table[0])];
+}
+
+double pick_value(Bytes &in) {
+  const std::uint8_t b = in.next();
+  switch (b % 16) {
+    case 0: return std::numeric_limits<double>::quiet_NaN();
+    case 1: return std::numeric_limits<double>::infinity();
+    case 2: return -std::numeric_limits<double>::infinity();
+    case 3: return -0.0;
+    case 4: return 1e308;
+    case 5: return 5e-324;
+    case 6: return 2147483648.0;
+    case 7: return -2147483649.0;
+    case 8: return double(int(in.next()) - 128) / 4.0;  // small fractions
+    default: return double(int(in.next() % 48) - 8);    // small integers, levels
+  }
+}
+
+testhost::Array make_argument(Bytes &in) {
+  const std::uint8_t kind = in.next() % 12;
+  if (kind == 11) {
+    // Huge claimed size without data: must be rejected before any read.
+    const bool huge_rows = in.next() & 1;
+    return huge_rows ? testhost::phantom(std::size_t(1) << 31, 1)
+                     : testhost::phantom(1, std::size_t(1) << 31);
+  }
+  const std::size_t m = pick_dimension(in), n = pick_dimension(in);
+  std::vector<double> v(m * n);
+  for (double &x : v) x = pick_value(in);
+  switch (kind) {
+    case 0: case 1: case 2: case 3: return testhost::dense(m, n, v);
+    case 4: return testhost::of_class(mxSINGLE_CLASS, m, n, v);
+    case 5: return testhost::of_class(mxINT32_CLASS, m, n, v);
+    case 6: return testhost::of_class(mxLOGICAL_CLASS, m, n, v);
+    case 7: return testhost::of_class(mxCHAR_CLASS, m, n, v);
+    case 8: return testhost::complex_dense(m, n, v, v);
+    case 9: {
+      // Sparse, with column starts and row indices chosen by the fuzzer
+      // (sorted and in range, as a host stores them).
+      std::vector<std::int64_t> jc{0}, ir;
+      std::vector<double> pr;
+      const bool logical = in.next() & 1;
+      for (std::size_t j = 0; j < n; ++j) {
+        for (std::size_t i = 0; i < m; ++i)
+          if (in.next() & 1) {
+            ir.push_back(std::int64_t(i));
+            pr.push_back(logical ? 1.0 : pick_value(in));
+          }
+        jc.push_back(std::int64_t(ir.size()));
+      }
+      return testhost::sparse(m, n, jc, ir, pr, logical);
+    }
+    default: return testhost::of_class(in.next() & 1 ? mxCELL_CLASS : mxSTRUCT_CLASS, m, n);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+  static const testhost::Module module(
+      testhost::module_path(LASSOWAVE_FUZZ_MODULE, LASSOWAVE_FUZZ_INDEX32));
+  Bytes in{data, size};
+  const int nrhs = in.next() % 9;
+  const int nlhs = in.next() % 10;
+  const int extra_slots = in.next() % 3;
+
+  std::vector<testhost::Array> args;
+  std::vector<const mxArray *> handles;
+  for (int i = 0; i < nrhs; ++i) {
+    args.push_back(make_argument(in));
+    handles.push_back(args.back().get());
+  }
+  const int slots = (nlhs > 1 ? nlhs : 1) + extra_slots;
+  const auto r = module.call(nlhs, handles, slots);
+
+  bool ok = !r.slot_overrun && !r.inputs_changed && !r.bad_free;
+  std::string why = r.slot_overrun ? "result stored past the slots"
+                    : r.inputs_changed ? "an input changed"
+                    : r.bad_free ? "mxFree of foreign memory" : "";
+  if (ok && r.error && r.message.empty()) {
+    ok = false;
+    why = "error with an empty text";
+  }
+  if (ok && !r.error) {
+    why = lwfuzz::check_shapes(LASSOWAVE_FUZZ_MODULE, nlhs, handles, r);
+    ok = why.empty();
+  }
+  if (!ok) {
+    std::fprintf(stderr, "%s: %s (message: \"%s\")\n", LASSOWAVE_FUZZ_MODULE, why.c_str(),
+                 r.message.c_str());
+    std::abort();
+  }
+  return 0;
+}
