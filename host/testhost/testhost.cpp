@@ -5,6 +5,8 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <cmath>
+#include <type_traits>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -67,6 +69,11 @@ void count_allocation() {
   if (fail_at != 0 && current->stats->allocations == fail_at) raise(out_of_memory_message);
 }
 
+// memcpy that accepts empty ranges (whose pointers may be null).
+void copy_bytes(void *to, const void *from, std::size_t count) {
+  if (count) std::memcpy(to, from, count);
+}
+
 bool product_overflows(std::size_t a, std::size_t b, std::size_t limit) {
   return a != 0 && b > limit / a;
 }
@@ -125,11 +132,28 @@ void sync_indices(mxArray *a) {
   }
 }
 
+// Converts a double the way a host stores it in another class: integers
+// round and saturate (NaN gives 0), singles overflow to infinity.
+template <typename T>
+T convert_to(double v) {
+  if constexpr (std::is_floating_point_v<T>) {
+    if (v > double(std::numeric_limits<T>::max())) return std::numeric_limits<T>::infinity();
+    if (v < -double(std::numeric_limits<T>::max())) return -std::numeric_limits<T>::infinity();
+    return static_cast<T>(v);
+  } else {
+    if (std::isnan(v)) return 0;
+    const double r = std::round(v);
+    if (r <= double(std::numeric_limits<T>::min())) return std::numeric_limits<T>::min();
+    if (r >= double(std::numeric_limits<T>::max())) return std::numeric_limits<T>::max();
+    return static_cast<T>(r);
+  }
+}
+
 template <typename T>
 void store_as(std::vector<unsigned char> &bytes, const std::vector<double> &v, std::size_t count) {
   bytes.assign(count * sizeof(T), 0);
   for (std::size_t i = 0; i < count && i < v.size(); ++i) {
-    T t = static_cast<T>(v[i]);
+    T t = convert_to<T>(v[i]);
     std::memcpy(bytes.data() + i * sizeof(T), &t, sizeof(T));
   }
 }
@@ -138,7 +162,7 @@ void store_as(std::vector<unsigned char> &bytes, const std::vector<double> &v, s
 
 Array dense(std::size_t m, std::size_t n, const std::vector<double> &values) {
   Array a(new_dense(m, n, false));
-  std::memcpy(a->re.data(), values.data(), std::min(values.size(), m * n) * 8);
+  copy_bytes(a->re.data(), values.data(), std::min(values.size(), m * n) * 8);
   return a;
 }
 
@@ -149,8 +173,8 @@ Array column(const std::vector<double> &v) { return dense(v.size(), 1, v); }
 Array complex_dense(std::size_t m, std::size_t n, const std::vector<double> &re,
                     const std::vector<double> &im) {
   Array a(new_dense(m, n, true));
-  std::memcpy(a->re.data(), re.data(), std::min(re.size(), m * n) * 8);
-  std::memcpy(a->im.data(), im.data(), std::min(im.size(), m * n) * 8);
+  copy_bytes(a->re.data(), re.data(), std::min(re.size(), m * n) * 8);
+  copy_bytes(a->im.data(), im.data(), std::min(im.size(), m * n) * 8);
   return a;
 }
 
@@ -187,7 +211,7 @@ Array sparse(std::size_t m, std::size_t n, const std::vector<std::int64_t> &jc,
     a->cls = mxLOGICAL_CLASS;
     store_as<std::uint8_t>(a->re, pr, a->nzmax);
   } else {
-    std::memcpy(a->re.data(), pr.data(), std::min(pr.size(), a->nzmax) * 8);
+    copy_bytes(a->re.data(), pr.data(), std::min(pr.size(), a->nzmax) * 8);
   }
   for (std::size_t i = 0; i < ir.size(); ++i) {
     a->ir64[i] = std::size_t(ir[i]);
@@ -236,7 +260,7 @@ bool identical(const mxArray *a, const mxArray *b) {
 
 std::vector<double> values(const mxArray *a) {
   std::vector<double> v(a->re.size() / 8);
-  std::memcpy(v.data(), a->re.data(), v.size() * 8);
+  copy_bytes(v.data(), a->re.data(), v.size() * 8);
   if (a->sparse) v.resize(a->jc64.back());
   return v;
 }
