@@ -16,6 +16,15 @@ cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
+echo "== Octave suites with AddressSanitizer-instrumented modules =="
+cmake -S . -B build-octave-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLASSOWAVE_TESTHOST=OFF \
+  -DLASSOWAVE_OCTAVE_ASAN=ON -DLASSOWAVE_BENCHMARKS=OFF > /dev/null
+cmake --build build-octave-asan -j "$jobs" --target lassowave_octave_modules
+# Octave's own allocations are not ours to judge: leaks off, invalid
+# accesses in module code abort the run.
+LD_PRELOAD=$(gcc -print-file-name=libasan.so) ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
+  ctest --test-dir build-octave-asan --output-on-failure -j "$jobs" -R '^octave\.test_'
+
 echo "== fuzz build (clang, libFuzzer + ASan + UBSan) =="
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DLASSOWAVE_FUZZ=ON -DLASSOWAVE_OCTAVE=OFF -DLASSOWAVE_BENCHMARKS=OFF > /dev/null
