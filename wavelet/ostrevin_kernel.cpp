@@ -1,0 +1,157 @@
+#include "ostrevin_kernel.h"
+
+#include <cstddef>
+#include <cstring>
+
+#include "mex.h"
+
+namespace lw::wavelet {
+
+namespace {
+
+using Index = std::ptrdiff_t;  // storage positions: products of 32-bit counts
+
+// Outputs computed side by side in fpconv. Each output keeps its own sum in
+// the written order; working on a block of them at once only lets the
+// compiler use vector registers across outputs.
+constexpr Index block = 32;
+
+// Tap spacing of level k (k >= 1) on lines of D >= 1 samples: 2^(k-1), but
+// never more than D. The size checks make every line longer than one sample
+// a multiple of 2^L, so the cap only acts on a single-sample line, where any
+// spacing is 0 modulo D and every tap reads that sample. Never overflows.
+std::int32_t level_spacing(std::int64_t k, std::int32_t D) {
+  if (k - 1 >= 31) return D;
+  const std::int64_t s = std::int64_t(1) << (k - 1);
+  return s < D ? std::int32_t(s) : D;
+}
+
+// Scratch of one call, carved from a single mxCalloc block.
+struct Scratch {
+  double *low_seg, *high_seg;  // P + lh - 1 each
+  double *A, *B, *C, *D;       // P each
+  double *h0, *h1;             // lh each
+};
+
+Scratch take_scratch(std::int32_t P, std::int32_t lh) {
+  const std::size_t seg = std::size_t(P) + std::size_t(lh) - 1;
+  const std::size_t total = 2 * seg + 4 * std::size_t(P) + 2 * std::size_t(lh);
+  double *p = static_cast<double *>(mxCalloc(total, sizeof(double)));
+  Scratch s{};
+  s.low_seg = p;
+  s.high_seg = s.low_seg + seg;
+  s.A = s.high_seg + seg;
+  s.B = s.A + P;
+  s.C = s.B + P;
+  s.D = s.C + P;
+  s.h0 = s.D + P;
+  s.h1 = s.h0 + lh;
+  return s;
+}
+
+// Copies the samples line[(p + t·s)·stride], t = 0 .. count-1, into seg.
+inline void gather(double *seg, const double *line, Index stride, Index p, Index s, Index count) {
+  const Index step = s * stride;
+  const double *src = line + p * stride;
+  for (Index t = 0; t < count; ++t) seg[t] = src[t * step];
+}
+
+// Stores vals[t] at line[(p + t·s)·stride], t = 0 .. count-1.
+inline void scatter(double *line, const double *vals, Index stride, Index p, Index s,
+                    Index count) {
+  const Index step = s * stride;
+  double *dst = line + p * stride;
+  for (Index t = 0; t < count; ++t) dst[t * step] = vals[t];
+}
+
+}  // namespace
+
+void fpconv(double *seg, std::int32_t lx, const double *h0, const double *h1, std::int32_t lh,
+            double *lo, double *hi) {
+  // Periodic extension to the right; running upwards, a segment shorter than
+  // the filter is repeated as often as needed.
+  const Index end = Index(lx) + lh - 1;
+  for (Index t = lx; t < end; ++t) seg[t] = seg[t - lx];
+
+  double slo[block], shi[block];
+  for (Index i0 = 0; i0 < lx; i0 += block) {
+    const Index nb = Index(lx) - i0 < block ? Index(lx) - i0 : block;
+    for (Index b = 0; b < nb; ++b) slo[b] = shi[b] = 0.0;
+    for (Index j = 0; j < lh; ++j) {
+      const double c0 = h0[lh - 1 - j], c1 = h1[lh - 1 - j];
+      const double *u = seg + i0 + j;
+      for (Index b = 0; b < nb; ++b) {
+        slo[b] += u[b] * c0;
+        shi[b] += u[b] * c1;
+      }
+    }
+    std::memcpy(lo + i0, slo, std::size_t(nb) * sizeof(double));
+    std::memcpy(hi + i0, shi, std::size_t(nb) * sizeof(double));
+  }
+}
+
+void OSTREVIN(const double *x, std::int32_t M, std::int32_t N, const double *h, std::int32_t lh,
+              std::int32_t L, double *yl, double *yh) {
+  // Working shape: a column is worked on as a row holding the same data.
+  const std::int32_t m = N == 1 ? 1 : M;
+  const std::int32_t n = N == 1 ? M : N;
+  if (m <= 0 || n <= 0) return;  // no samples: the results are empty
+
+  std::memcpy(yl, x, std::size_t(m) * std::size_t(n) * sizeof(double));
+  if (L <= 0) return;
+
+  const bool one_d = m == 1;
+  const std::int32_t P = m > n ? m : n;
+  const Scratch w = take_scratch(P, lh);
+
+  // Analysis filters: h reversed, and h with the even-indexed taps negated.
+  for (std::int32_t i = 0; i < lh; ++i) {
+    w.h0[i] = h[lh - 1 - i];
+    w.h1[i] = h[i];
+  }
+  for (std::int32_t i = 0; i < lh; i += 2) w.h1[i] = -w.h1[i];
+
+  const Index rows = m, cols = n;
+  for (std::int64_t k = 1; k <= L; ++k) {
+    const Index co = one_d ? (k - 1) * cols : 3 * cols * (k - 1);
+    double *band1 = yh + co * rows;  // in 1-D: the level's only band
+
+    // Row pass: each row of yl along its columns (stride m in storage).
+    {
+      const Index s = level_spacing(k, n);
+      const Index an = cols / s, phases = cols / an;
+      for (Index r = 0; r < rows; ++r) {
+        for (Index p = 0; p < phases; ++p) {
+          gather(w.low_seg, yl + r, rows, p, s, an);
+          fpconv(w.low_seg, std::int32_t(an), w.h0, w.h1, lh, w.A, w.D);
+          scatter(yl + r, w.A, rows, p, s, an);
+          scatter(band1 + r, w.D, rows, p, s, an);
+        }
+      }
+    }
+
+    // Column pass: each column of yl and of the row high-pass just stored in
+    // band 1, along its rows.
+    if (m > 1) {
+      const Index s = level_spacing(k, m);
+      const Index am = rows / s, phases = rows / am;
+      double *band2 = band1 + cols * rows, *band3 = band2 + cols * rows;
+      for (Index c = 0; c < cols; ++c) {
+        double *ylc = yl + c * rows, *b1 = band1 + c * rows;
+        double *b2 = band2 + c * rows, *b3 = band3 + c * rows;
+        for (Index p = 0; p < phases; ++p) {
+          gather(w.low_seg, ylc, 1, p, s, am);
+          gather(w.high_seg, b1, 1, p, s, am);
+          fpconv(w.low_seg, std::int32_t(am), w.h0, w.h1, lh, w.A, w.B);
+          fpconv(w.high_seg, std::int32_t(am), w.h0, w.h1, lh, w.C, w.D);
+          scatter(ylc, w.A, 1, p, s, am);
+          scatter(b1, w.B, 1, p, s, am);
+          scatter(b2, w.C, 1, p, s, am);
+          scatter(b3, w.D, 1, p, s, am);
+        }
+      }
+    }
+  }
+}
+
+}  // namespace lw::wavelet
