@@ -1,0 +1,43 @@
+function varargout = gravenmor(varargin)
+%GRAVENMOR Scalars of a fused-lasso problem rescaled by two scale factors.
+%   [value, s1, s2, gmean, sratio, weight1, weight2, zero] = ...
+%       gravenmor(value, scale_1, scale_2, weight_1, weight_2)
+%
+%   Scaling is on unless scale_1 < 1e-7 (strictly; zero and negative
+%   values included): then s1 = scale_1 and s2 = scale_2, otherwise
+%   s1 = s2 = 1. scale_2 itself is not tested.
+%
+%   Arguments (real double, non-empty; only the first element is read):
+%     value     the value to rescale
+%     scale_1   first scale factor (switches scaling on or off)
+%     scale_2   second scale factor
+%     weight_1  weight that goes with scale_1
+%     weight_2  weight that goes with scale_2
+%
+%   Results, in this order:
+%     1  (s2/s1)*value
+%     2  s1
+%     3  s2
+%     4  sqrt(s1*s2)
+%     5  sqrt(s1/s2)
+%     6  weight_1*s1
+%     7  weight_2*s2
+%     8  0
+%   Fewer results may be requested; they are the first ones. No sign or
+%   range check is made: s2 = 0 gives an infinite result 5, negative factors
+%   give NaN square roots, and a NaN scale_1 keeps scaling on.
+%
+%   Errors:
+%     " gravenmor: must have 5 inputs"   not exactly five arguments
+%     "gravenmor: argument K (NAME) must ..."   an argument that is not a
+%         real, dense, non-empty double, e.g.
+%         "gravenmor: argument 2 (scale_1) must not be empty."
+%
+%   Example:
+%     [v, s1, s2, g, q, w1, w2, z] = gravenmor(6, 2, 8, 3, 5)
+%     % v = 24, s1 = 2, s2 = 8, g = 4, q = 0.5, w1 = 6, w2 = 40, z = 0
+%
+%   See also BRASTELIN, LUNDERJACK, ZELMONTE.
+  error('lassowave:notBuilt', ...
+        'gravenmor: the compiled module is not built or not on the path (see the lassowave README).');
+end

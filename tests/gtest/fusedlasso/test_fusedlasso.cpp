@@ -1,0 +1,530 @@
+// gravenmor (brastelin), lunderjack and zelmonte through the test host.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+
+#include "call_helpers.h"
+
+using lwtest::ArgList;
+using lwtest::expect_error;
+using lwtest::expect_ok;
+using lwtest::module;
+using lwtest::out;
+using lwtest::scalars;
+
+namespace {
+
+const double nan = std::numeric_limits<double>::quiet_NaN();
+const double inf = std::numeric_limits<double>::infinity();
+
+// ---------------------------------------------------------------- gravenmor
+
+std::vector<double> scale(const std::string &name, const std::vector<double> &u) {
+  auto a = scalars(u);
+  auto r = module(name).call(8, a.handles());
+  expect_ok(r);
+  std::vector<double> v;
+  for (std::size_t k = 0; k < 8; ++k) v.push_back(out(r, k));
+  return v;
+}
+
+// Compares element by element; NaN matches NaN.
+void expect_same(const std::vector<double> &got, const std::vector<double> &want) {
+  ASSERT_EQ(got.size(), want.size());
+  for (std::size_t k = 0; k < got.size(); ++k) {
+    if (std::isnan(want[k]))
+      EXPECT_TRUE(std::isnan(got[k])) << "element " << k << " is " << got[k];
+    else
+      EXPECT_EQ(got[k], want[k]) << "element " << k;
+  }
+}
+
+TEST(Gravenmor, ScaledValuesUnderBothNames) {
+  for (const char *name : {"gravenmor", "brastelin"}) {
+    expect_same(scale(name, {6, 2, 8, 3, 5}), {24, 2, 8, 4, 0.5, 6, 40, 0});
+    // The quotient comes before the product: (1/10)*3 is not 3/10.
+    EXPECT_EQ(scale(name, {3, 10, 1, 1, 1})[0], (1.0 / 10.0) * 3.0);
+    EXPECT_NE(scale(name, {3, 10, 1, 1, 1})[0], 0.3);
+    expect_same(scale(name, {1, 2, 3, 1, 1}),
+                {1.5, 2, 3, std::sqrt(6.0), std::sqrt(2.0 / 3.0), 2, 3, 0});
+  }
+}
+
+TEST(Gravenmor, ScalingOffBelowTheThreshold) {
+  for (double u2 : {0.0, -0.0, 9.999999999e-8, -3.0, -inf})
+    for (double u3 : {8.0, 0.0, nan})
+      expect_same(scale("gravenmor", {6, u2, u3, 3, 5}), {6, 1, 1, 1, 1, 3, 5, 0});
+  // 1e-7 itself is not below it.
+  expect_same(scale("gravenmor", {1, 1e-7, 4e-7, 1, 1}),
+              {(4e-7 / 1e-7) * 1, 1e-7, 4e-7, std::sqrt(1e-7 * 4e-7), std::sqrt(1e-7 / 4e-7),
+               1e-7, 4e-7, 0});
+}
+
+TEST(Gravenmor, NoChecksOnTheValues) {
+  // A NaN first factor fails the comparison and keeps scaling on.
+  expect_same(scale("gravenmor", {6, nan, 8, 3, 5}), {nan, nan, 8, nan, nan, nan, 40, 0});
+  expect_same(scale("gravenmor", {6, 2, 0, 3, 5}), {0, 2, 0, 0, inf, 6, 0, 0});
+  expect_same(scale("gravenmor", {6, 2, -8, 3, 5}), {-24, 2, -8, nan, nan, 6, -40, 0});
+}
+
+TEST(Gravenmor, ResultSlots) {
+  auto a = scalars({6, 2, 8, 3, 5});
+  const double want[8] = {24, 2, 8, 4, 0.5, 6, 40, 0};
+  for (int nlhs = 0; nlhs <= 9; ++nlhs) {
+    const int slots = nlhs > 1 ? nlhs : 1;
+    auto r = module("brastelin").call(nlhs, a.handles());
+    expect_ok(r);
+    ASSERT_EQ(r.outputs.size(), std::size_t(slots));
+    const int filled = std::min(slots, 8);
+    for (int k = 0; k < filled; ++k) EXPECT_EQ(out(r, std::size_t(k)), want[k]);
+    for (int k = filled; k < slots; ++k) EXPECT_EQ(r.outputs[std::size_t(k)], nullptr);
+    EXPECT_EQ(r.arrays_created, std::size_t(filled));
+    EXPECT_EQ(r.arrays_discarded, 0u);
+  }
+}
+
+TEST(Gravenmor, ArgumentChecks) {
+  for (const char *name : {"gravenmor", "brastelin"}) {
+    auto four = scalars({6, 2, 8, 3});
+    auto six = scalars({6, 2, 8, 3, 5, 1});
+    expect_error(module(name).call(8, four.handles()), " gravenmor: must have 5 inputs");
+    expect_error(module(name).call(8, six.handles()), " gravenmor: must have 5 inputs");
+    expect_error(module(name).call(1, {}), " gravenmor: must have 5 inputs");
+  }
+  auto check = [](int position, testhost::Array bad, const std::string &text) {
+    auto a = scalars({6, 2, 8, 3, 5});
+    a.owned[std::size_t(position - 1)] = std::move(bad);
+    expect_error(module("brastelin").call(8, a.handles()), text);
+  };
+  check(1, testhost::dense(0, 0), "gravenmor: argument 1 (value) must not be empty.");
+  check(2, testhost::dense(0, 3), "gravenmor: argument 2 (scale_1) must not be empty.");
+  check(3, testhost::complex_dense(1, 1, {8}, {0}),
+        "gravenmor: argument 3 (scale_2) must be real, not complex.");
+  check(4, testhost::sparse_from_dense(1, 1, {3}),
+        "gravenmor: argument 4 (weight_1) must be dense, not sparse.");
+  check(5, testhost::of_class(mxSINGLE_CLASS, 1, 1, {5}),
+        "gravenmor: argument 5 (weight_2) must be of class double, not single.");
+  check(2, testhost::of_class(mxLOGICAL_CLASS, 1, 1, {1}),
+        "gravenmor: argument 2 (scale_1) must be of class double, not logical.");
+  // Only the first element of each argument is read.
+  ArgList a;
+  a.add(testhost::row({6, 100})).add(testhost::column({2, 0})).add(testhost::dense(2, 2, {8}));
+  a.add(testhost::scalar(3)).add(testhost::scalar(5));
+  auto r = module("gravenmor").call(1, a.handles());
+  expect_ok(r);
+  EXPECT_EQ(out(r, 0), 24);
+}
+
+// ---------------------------------------------------------------- lunderjack
+
+// An argument list built in one expression.
+template <typename... A>
+ArgList args(A... a) {
+  ArgList l;
+  (l.add(std::move(a)), ...);
+  return l;
+}
+
+struct Jacobian {
+  std::size_t rows = 0, columns = 0, nzmax = 0;
+  std::vector<double> d, h;
+  std::vector<std::int64_t> ir, jc;
+};
+
+Jacobian structure(testhost::Array p) {
+  ArgList a;
+  a.add(std::move(p));
+  auto r = module("lunderjack").call(2, a.handles());
+  expect_ok(r);
+  Jacobian j;
+  if (r.error || r.outputs.size() != 2 || !r.outputs[0] || !r.outputs[1]) {
+    ADD_FAILURE() << "lunderjack delivered no results";
+    return j;
+  }
+  const mxArray *d = r.outputs[0].get();
+  const mxArray *h = r.outputs[1].get();
+  EXPECT_FALSE(mxIsSparse(d));
+  EXPECT_EQ(mxGetN(d), 1u);
+  EXPECT_TRUE(mxIsSparse(h));
+  EXPECT_EQ(mxGetM(h), mxGetM(d));
+  // Scratch is taken once (two run-record arrays) and nothing is reallocated.
+  if (mxGetM(d) > 1) {
+    EXPECT_EQ(r.calloc_calls, 2u);
+  }
+  EXPECT_EQ(r.arrays_created, 2u);
+  j.rows = mxGetM(h);
+  j.columns = mxGetN(h);
+  j.nzmax = mxGetNzmax(h);
+  j.d = testhost::values(d);
+  j.h = testhost::values(h);
+  j.ir = testhost::row_indices(h);
+  j.jc = testhost::column_starts(h);
+  return j;
+}
+
+Jacobian structure(const std::vector<double> &p) { return structure(testhost::row(p)); }
+
+TEST(Lunderjack, TwoRuns) {
+  Jacobian j = structure({1, 1, 0, 1});
+  EXPECT_EQ(j.d, std::vector<double>(5, 0.0));
+  EXPECT_EQ(j.rows, 5u);
+  EXPECT_EQ(j.columns, 2u);
+  EXPECT_EQ(j.nzmax, 6u);
+  EXPECT_EQ(j.jc, (std::vector<std::int64_t>{0, 3, 5}));
+  EXPECT_EQ(j.ir, (std::vector<std::int64_t>{0, 1, 2, 3, 4}));
+  const double a = 1 / std::sqrt(3.0), b = 1 / std::sqrt(2.0);
+  EXPECT_EQ(j.h, (std::vector<double>{a, a, a, b, b}));
+}
+
+TEST(Lunderjack, PartExamples) {
+  Jacobian one = structure({0, 1, 0});
+  EXPECT_EQ(one.d, (std::vector<double>{1, 0, 0, 1}));
+  EXPECT_EQ(one.columns, 1u);
+  EXPECT_EQ(one.nzmax, 3u);
+  EXPECT_EQ(one.ir, (std::vector<std::int64_t>{1, 2}));
+  EXPECT_EQ(one.h, (std::vector<double>(2, 1 / std::sqrt(2.0))));
+
+  Jacobian none = structure({0, 2, 0.9999999999999999, nan, -1});
+  EXPECT_EQ(none.d, std::vector<double>(6, 1.0));
+  EXPECT_EQ(none.rows, 6u);
+  EXPECT_EQ(none.columns, 0u);
+  EXPECT_EQ(none.nzmax, 1u);
+
+  Jacobian all = structure(std::vector<double>(7, 1.0));
+  EXPECT_EQ(all.d, std::vector<double>(8, 0.0));
+  EXPECT_EQ(all.columns, 1u);
+  EXPECT_EQ(all.nzmax, 9u);
+  EXPECT_EQ(all.jc, (std::vector<std::int64_t>{0, 8}));
+  EXPECT_EQ(all.h, std::vector<double>(8, 1 / std::sqrt(8.0)));
+
+  Jacobian mixed = structure({1, 2, 1, nan, 1, 1});
+  EXPECT_EQ(mixed.columns, 3u);
+  EXPECT_EQ(mixed.jc, (std::vector<std::int64_t>{0, 2, 4, 7}));
+  EXPECT_EQ(mixed.ir, (std::vector<std::int64_t>{0, 1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(mixed.nzmax, 8u);
+
+  Jacobian empty = structure(testhost::dense(0, 0));
+  EXPECT_EQ(empty.d, std::vector<double>{1});
+  EXPECT_EQ(empty.rows, 1u);
+  EXPECT_EQ(empty.columns, 0u);
+  EXPECT_EQ(empty.nzmax, 1u);
+}
+
+TEST(Lunderjack, ShapeOfTheInput) {
+  const std::vector<double> p{1, 0, 1, 1, 0, 0, 1};
+  Jacobian r = structure(testhost::row(p));
+  Jacobian c = structure(testhost::column(p));
+  EXPECT_EQ(r.d, c.d);
+  EXPECT_EQ(r.h, c.h);
+  EXPECT_EQ(r.ir, c.ir);
+  EXPECT_EQ(r.jc, c.jc);
+  // A 2x3 and a 3x2 matrix: n = 3, the first three values in column order.
+  const std::vector<double> m{1, 1, 0, 1, 1, 1};
+  Jacobian wide = structure(testhost::dense(2, 3, m));
+  Jacobian tall = structure(testhost::dense(3, 2, m));
+  Jacobian first = structure({1, 1, 0});
+  for (const Jacobian *j : {&wide, &tall}) {
+    EXPECT_EQ(j->d, first.d);
+    EXPECT_EQ(j->ir, first.ir);
+    EXPECT_EQ(j->jc, first.jc);
+    EXPECT_EQ(j->rows, 4u);
+  }
+}
+
+// diag(d) + H*H' built densely equals the block matrix of the groups formed
+// by linking j and j+1 wherever p[j] == 1: 1/size on each group's block.
+TEST(Lunderjack, BlockStructureOfTheJacobian) {
+  std::mt19937 rng(3);
+  const double choices[] = {1, 1, 1, 0, 2, nan};
+  for (int trial = 0; trial < 300; ++trial) {
+    const std::size_t n = rng() % 13;
+    std::vector<double> p(n);
+    for (double &v : p) v = choices[rng() % 6];
+    Jacobian j = n == 0 ? structure(testhost::dense(0, 0)) : structure(p);
+    const std::size_t m = n + 1;
+    ASSERT_EQ(j.d.size(), m);
+
+    std::vector<std::size_t> group(m, 0);
+    for (std::size_t i = 1; i < m; ++i) group[i] = group[i - 1] + (p[i - 1] == 1.0 ? 0 : 1);
+    std::vector<double> want(m * m, 0.0), got(m * m, 0.0);
+    for (std::size_t i = 0; i < m; ++i) {
+      const double size = double(std::count(group.begin(), group.end(), group[i]));
+      for (std::size_t k = 0; k < m; ++k)
+        if (group[k] == group[i]) want[i + k * m] = 1.0 / size;
+    }
+    for (std::size_t i = 0; i < m; ++i) got[i + i * m] = j.d[i];
+    std::vector<double> hd(m * j.columns, 0.0);
+    std::vector<int> entries_in_row(m, 0);
+    for (std::size_t c = 0; c < j.columns; ++c)
+      for (std::int64_t q = j.jc[c]; q < j.jc[c + 1]; ++q) {
+        hd[std::size_t(j.ir[std::size_t(q)]) + c * m] = j.h[std::size_t(q)];
+        ++entries_in_row[std::size_t(j.ir[std::size_t(q)])];
+      }
+    for (std::size_t i = 0; i < m; ++i)
+      for (std::size_t k = 0; k < m; ++k)
+        for (std::size_t c = 0; c < j.columns; ++c) got[i + k * m] += hd[i + c * m] * hd[k + c * m];
+
+    for (std::size_t e = 0; e < m * m; ++e) EXPECT_NEAR(got[e], want[e], 1e-15) << "trial " << trial;
+    for (std::size_t i = 0; i < m; ++i) EXPECT_LE(entries_in_row[i], 1);
+    EXPECT_EQ(j.nzmax, std::size_t(j.jc.back()) + 1);
+    EXPECT_TRUE(std::is_sorted(j.ir.begin(), j.ir.end()));
+  }
+}
+
+TEST(Lunderjack, ChecksInTheirOrder) {
+  const auto &lj = module("lunderjack");
+  auto p = args(testhost::row({1, 0}));
+  auto two = args(testhost::row({1, 0}), testhost::scalar(1));
+  expect_error(lj.call(2, {}), "lunderjack: requires 1 input arguments.");
+  expect_error(lj.call(2, two.handles()), "lunderjack: requires 1 input arguments.");
+  for (int nlhs : {0, 1, 3})
+    expect_error(lj.call(nlhs, p.handles()), "lunderjack: requires 2 output argument.");
+  // The input count comes before the result count.
+  expect_error(lj.call(1, two.handles()), "lunderjack: requires 1 input arguments.");
+
+  auto check = [&](testhost::Array bad, const std::string &text) {
+    auto a = args(std::move(bad));
+    expect_error(lj.call(2, a.handles()), text);
+  };
+  check(testhost::of_class(mxLOGICAL_CLASS, 1, 3, {1, 0, 1}),
+        "lunderjack: input cannot be a logical array.");
+  check(testhost::sparse(1, 2, {0, 1, 1}, {0}, {1}, true),
+        "lunderjack: input cannot be a logical array.");
+  check(testhost::of_class(mxLOGICAL_CLASS, 0, 5), "lunderjack: input cannot be a logical array.");
+  check(testhost::sparse_from_dense(1, 3, {1, 0, 1}), "lunderjack: input cannot be sparse");
+  check(testhost::sparse(2, 2, {0, 1, 1}, {0}, {1}, false, true),
+        "lunderjack: input cannot be sparse");
+  check(testhost::sparse(0, 4, {0, 0, 0, 0, 0}, {}, {}), "lunderjack: input cannot be sparse");
+  check(testhost::of_class(mxINT32_CLASS, 1, 3, {1, 1, 0}),
+        "lunderjack: argument 1 (p) must be of class double, not int32.");
+  check(testhost::of_class(mxCHAR_CLASS, 1, 2),
+        "lunderjack: argument 1 (p) must be of class double, not char.");
+  check(testhost::complex_dense(1, 2, {1, 1}, {0, 0}),
+        "lunderjack: argument 1 (p) must be real, not complex.");
+  const std::string holds_nothing =
+      "lunderjack: argument 1 (p) has one dimension 0 and the other not, so it holds none of "
+      "its values; the only empty input accepted is 0x0.";
+  check(testhost::dense(0, 5), holds_nothing);
+  check(testhost::dense(5, 0), holds_nothing);
+  const std::string too_long =
+      "lunderjack: argument 1 (p) is too long: max(rows, columns) must be at most 2147483646.";
+  check(testhost::phantom(1, 2147483647u), too_long);
+  check(testhost::phantom(std::size_t(1) << 32, 1), too_long);
+  check(testhost::phantom(std::size_t(1) << 32, 0), holds_nothing);
+}
+
+// ---------------------------------------------------------------- zelmonte
+
+std::vector<double> denoise(testhost::Array y, double lambda, std::size_t *rows = nullptr) {
+  auto a = args(std::move(y), testhost::scalar(lambda));
+  auto r = module("zelmonte").call(1, a.handles());
+  expect_ok(r);
+  if (r.error || r.outputs.empty() || !r.outputs[0]) {
+    ADD_FAILURE() << "zelmonte delivered no result";
+    return {};
+  }
+  EXPECT_EQ(mxGetN(r.outputs[0].get()), 1u);
+  EXPECT_EQ(r.calloc_calls, 0u);
+  EXPECT_EQ(r.arrays_created, 1u);
+  if (rows) *rows = mxGetM(r.outputs[0].get());
+  return testhost::values(r.outputs[0].get());
+}
+
+std::vector<double> denoise(const std::vector<double> &y, double lambda) {
+  return denoise(testhost::column(y), lambda);
+}
+
+TEST(Zelmonte, PartExamples) {
+  EXPECT_EQ(denoise({0, 0, 10, 10}, 1), (std::vector<double>{0.5, 0.5, 9.5, 9.5}));
+  const std::vector<double> y{3, -1, 4, 1e-300, 5, 9, -2.5};
+  EXPECT_EQ(denoise(y, 0), y);
+  EXPECT_EQ(denoise(y, -0.0), y);
+  EXPECT_EQ(denoise({1e-20}, 1), std::vector<double>{0});
+  EXPECT_EQ(denoise({0.1}, 3), std::vector<double>{(0.1 - 3) + 3});
+  // A constant signal comes back up to the rounding of (c - lambda) + lambda.
+  for (double c : {0.0, 2.5, -7.0, 1e6})
+    for (double v : denoise(std::vector<double>(9, c), 0.75))
+      EXPECT_NEAR(v, c, 4e-16 * (std::fabs(c) + 0.75));
+  for (double v : denoise({1, 5, 2, 8}, nan)) EXPECT_TRUE(std::isnan(v));
+  // An infinite weight has no finite scan state either.
+  for (double v : denoise({1, 5, 2, 8}, inf)) EXPECT_TRUE(std::isnan(v));
+}
+
+TEST(Zelmonte, ShapeOfTheInput) {
+  std::size_t rows = 99;
+  EXPECT_EQ(denoise(testhost::row({4, 0, 0, 9}), 1, &rows), std::vector<double>{(4.0 - 1) + 1});
+  EXPECT_EQ(rows, 1u);
+  // Only the first column of a matrix is the signal.
+  EXPECT_EQ(denoise(testhost::dense(4, 3, {0, 0, 10, 10, 7, 7, 7, 7, 1, 2, 3, 4}), 1, &rows),
+            (std::vector<double>{0.5, 0.5, 9.5, 9.5}));
+  EXPECT_EQ(rows, 4u);
+  for (std::size_t columns : {0u, 1u, 3u}) {
+    EXPECT_TRUE(denoise(testhost::dense(0, columns), 1, &rows).empty());
+    EXPECT_EQ(rows, 0u);
+  }
+}
+
+TEST(Zelmonte, ResultSlotsAndExtraInputs) {
+  auto a = args(testhost::column({0, 0, 10, 10}), testhost::scalar(1));
+  a.add(testhost::of_class(mxCHAR_CLASS, 1, 3));
+  for (int slots : {1, 2}) {
+    auto r = module("zelmonte").call(0, a.handles(), slots);
+    expect_ok(r);
+    ASSERT_EQ(r.outputs.size(), std::size_t(slots));
+    ASSERT_NE(r.outputs[0], nullptr);
+    EXPECT_EQ(testhost::values(r.outputs[0].get()), (std::vector<double>{0.5, 0.5, 9.5, 9.5}));
+  }
+}
+
+TEST(Zelmonte, ChecksInTheirOrder) {
+  const auto &zm = module("zelmonte");
+  auto one = args(testhost::column({1, 2}));
+  auto two = args(testhost::column({1, 2}), testhost::scalar(1));
+  expect_error(zm.call(1, {}), "zelmonte: requires 2 input arguments.");
+  expect_error(zm.call(2, one.handles()), "zelmonte: requires 2 input arguments.");
+  expect_error(zm.call(2, two.handles()), "zelmonte: requires 1 output argument.");
+
+  auto check = [&](testhost::Array y, testhost::Array lambda, const std::string &text) {
+    auto a = args(std::move(y), std::move(lambda));
+    expect_error(zm.call(1, a.handles()), text);
+  };
+  auto y = [] { return testhost::column({1, 2, 3}); };
+  auto lam = [] { return testhost::scalar(1); };
+  check(testhost::of_class(mxSINGLE_CLASS, 3, 1), lam(),
+        "zelmonte: argument 1 (y) must be of class double, not single.");
+  check(testhost::of_class(mxLOGICAL_CLASS, 3, 1), testhost::scalar(-1),
+        "zelmonte: argument 1 (y) must be of class double, not logical.");
+  check(testhost::complex_dense(2, 1, {1, 2}, {0, 1}), lam(),
+        "zelmonte: argument 1 (y) must be real, not complex.");
+  check(testhost::sparse_from_dense(3, 1, {1, 0, 3}), lam(),
+        "zelmonte: argument 1 (y) must be dense, not sparse.");
+  check(testhost::dense(3, 0), lam(),
+        "zelmonte: argument 1 (y) has rows but no columns, so it holds no samples.");
+  check(testhost::phantom(std::size_t(1) << 31, 1), lam(),
+        "zelmonte: argument 1 (y) has 2^31 or more rows; at most 2147483647 are supported.");
+  check(testhost::phantom(std::size_t(1) << 33, 2), testhost::dense(0, 0),
+        "zelmonte: argument 1 (y) has 2^31 or more rows; at most 2147483647 are supported.");
+  check(y(), testhost::dense(0, 0), "zelmonte: argument 2 (lambda) must not be empty.");
+  check(y(), testhost::dense(1, 0), "zelmonte: argument 2 (lambda) must not be empty.");
+  check(y(), testhost::of_class(mxINT32_CLASS, 1, 1, {1}),
+        "zelmonte: argument 2 (lambda) must be of class double, not int32.");
+  check(y(), testhost::complex_dense(1, 1, {1}, {1}),
+        "zelmonte: argument 2 (lambda) must be real, not complex.");
+  check(y(), testhost::sparse_from_dense(1, 1, {1}),
+        "zelmonte: argument 2 (lambda) must be dense, not sparse.");
+  for (double negative : {-1e-300, -1.0, -inf})
+    check(y(), testhost::scalar(negative), "zelmonte: argument 2 (lambda) must not be negative.");
+  // Only the first element of lambda is read.
+  auto a = args(testhost::column({0, 0, 10, 10}), testhost::row({1, -5}));
+  auto r = zm.call(1, a.handles());
+  expect_ok(r);
+  EXPECT_EQ(testhost::values(r.outputs[0].get()), (std::vector<double>{0.5, 0.5, 9.5, 9.5}));
+}
+
+// Optimality of x for 0.5*|x - y|^2 + lambda*TV(x): with r = y - x and z its
+// running sum, z[k] = -u[k] for the dual u of the differences, so
+// |z[k]| <= lambda everywhere, z[k] = -lambda where x steps up between k and
+// k + 1, z[k] = +lambda where it steps down, and z[n-1] = 0. These
+// conditions are sufficient for the (unique) minimizer.
+struct Violation {
+  double worst = 0;  // largest violation, relative to tolerance scale
+  std::size_t segments = 1;
+};
+
+Violation optimality(const std::vector<double> &y, const std::vector<double> &x, double lambda) {
+  Violation v;
+  long double z = 0;
+  double scale = lambda;
+  for (double e : y) scale = std::max(scale, std::fabs(e));
+  auto note = [&](long double gap) {
+    v.worst = std::max(v.worst, double(gap) / scale);
+  };
+  for (std::size_t k = 0; k < y.size(); ++k) {
+    z += (long double)y[k] - (long double)x[k];
+    note(std::fabs(z) - lambda);
+    if (k + 1 < y.size() && x[k + 1] != x[k]) {
+      ++v.segments;
+      note(std::fabs(z - (x[k + 1] > x[k] ? -lambda : lambda)));
+    }
+  }
+  note(std::fabs(z));
+  return v;
+}
+
+std::vector<double> piecewise_signal(std::mt19937_64 &rng, std::size_t n, std::size_t jumps,
+                                     double noise) {
+  std::normal_distribution<double> gauss(0.0, 1.0);
+  std::vector<double> y(n);
+  double level = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    if (rng() % n < jumps) level = 10 * gauss(rng);
+    y[k] = level + noise * gauss(rng);
+  }
+  return y;
+}
+
+TEST(Zelmonte, ResultIsTheExactMinimizer) {
+  std::mt19937_64 rng(11);
+  for (std::size_t n : {2u, 3u, 17u, 1000u, 100000u}) {
+    for (double noise : {0.0, 0.3, 1.0, 5.0}) {
+      const std::vector<double> y = piecewise_signal(rng, n, 1 + n / 500, noise);
+      for (double lambda : {1e-3, 0.1, 1.0, 10.0, 1e3}) {
+        const std::vector<double> x = denoise(y, lambda);
+        ASSERT_EQ(x.size(), n);
+        const Violation v = optimality(y, x, lambda);
+        // Rounding grows with the segment lengths the scan averages over.
+        EXPECT_LT(v.worst, 1e-10) << "n " << n << " noise " << noise << " lambda " << lambda;
+        if (n == 100000 && lambda == 1.0 && noise == 1.0) {
+          EXPECT_GT(v.segments, 10u);
+        }
+      }
+    }
+  }
+  // Many tiny random signals with few distinct values stress the restarts.
+  for (int trial = 0; trial < 3000; ++trial) {
+    std::vector<double> y(1 + rng() % 9);
+    for (double &e : y) e = double(rng() % 5) * 0.5;
+    const double lambda = double(rng() % 8) * 0.25;
+    EXPECT_LT(optimality(y, denoise(y, lambda), lambda).worst, 1e-13) << trial;
+  }
+}
+
+TEST(Zelmonte, NonFiniteSamplesEndTheScanCleanly) {
+  // NaN or infinite samples give no optimum, but the scan must still end
+  // and write every result once.
+  std::mt19937_64 rng(5);
+  const double specials[] = {nan, inf, -inf, 1e308, -1e308, 0};
+  for (int trial = 0; trial < 2000; ++trial) {
+    std::vector<double> y(1 + rng() % 10);
+    for (double &e : y) e = rng() % 3 ? double(rng() % 7) : specials[rng() % 6];
+    const double lambdas[] = {0, 0.5, 2, 1e308, inf, nan};
+    const std::vector<double> x = denoise(y, lambdas[rng() % 6]);
+    EXPECT_EQ(x.size(), y.size());
+  }
+}
+
+TEST(AllFusedLasso, AllocationFailuresAreReportedCleanly) {
+  auto g = scalars({6, 2, 8, 3, 5});
+  auto l = args(testhost::row({1, 1, 0, 1}));
+  auto z = args(testhost::column({0, 0, 10, 10}), testhost::scalar(1));
+  struct Case {
+    const char *name;
+    const ArgList *args;
+    int nlhs;
+    std::size_t allocations;
+  } cases[] = {{"gravenmor", &g, 8, 8}, {"lunderjack", &l, 2, 4}, {"zelmonte", &z, 1, 1}};
+  for (const Case &c : cases) {
+    for (std::size_t k = 1; k <= c.allocations; ++k) {
+      testhost::fail_allocation_at(k);
+      expect_error(module(c.name).call(c.nlhs, c.args->handles()),
+                   testhost::out_of_memory_message);
+    }
+    auto r = module(c.name).call(c.nlhs, c.args->handles());
+    expect_ok(r);
+    EXPECT_EQ(r.allocations, c.allocations) << c.name;
+  }
+}
+
+}  // namespace
