@@ -17,6 +17,18 @@ printf('sandrevo(1, 100, 0.1, 2, 0, 0, 1)      -> penalty %.15g, tallies %g, %g\
 [p, cr, cl] = tolbrecht(1, 100, 0.1, 1, 4, 0, 5);
 printf('tolbrecht(1, 100, 0.1, 1, 4, 0, 5)     -> penalty %g, tallies %g, %g\n', p, cr, cl);
 
+% Sparse triangular solves: fenwarix solves R'*x = b, hobrinth Rt'*x = b;
+% chained on a Cholesky factor they solve A*x = b with A = R'*R.
+R = sparse([2 1; 0 4]);
+x = fenwarix(R, [2; 9]);
+printf('fenwarix(sparse([2 1; 0 4]), [2; 9])   -> x = [%g; %g]\n', x);
+x = hobrinth(R', [4; 8]);
+printf('hobrinth(sparse([2 0; 1 4]), [4; 8])   -> x = [%g; %g]\n', x);
+A = sparse([4 2 0; 2 5 1; 0 1 3]);
+R = chol(A);
+x = hobrinth(R', fenwarix(R, [6; 8; 4]));
+printf('hobrinth(R'', fenwarix(R, b)), R = chol(A) -> residual %.1e\n', norm(A * x - [6; 8; 4]));
+
 % @QUICKSTART-MORE@ (later modules add their lines above this marker)
 
 printf('\nquick start done\n');

@@ -1,0 +1,455 @@
+// fenwarix and hobrinth through the test host, at every index width they are
+// delivered with, and their kernels directly at all three index types.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "call_helpers.h"
+#include "../../../triangular/substitution.h"
+
+using lwtest::ArgList;
+using lwtest::expect_error;
+using lwtest::expect_ok;
+using testhost::Array;
+
+namespace {
+
+// A compressed-column matrix built by the tests.
+struct Csc {
+  std::size_t m = 0, n = 0;
+  std::vector<std::int64_t> jc{0}, ir;
+  std::vector<double> v;
+  Array array() const { return testhost::sparse(m, n, jc, ir, v); }
+};
+
+// Random n×n upper triangular factor: entries above the diagonal with the
+// given density, values in [-1, 1], diagonal in [1, 2] stored last.
+Csc random_upper(std::size_t n, double density, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  Csc r;
+  r.m = r.n = n;
+  for (std::size_t j = 0; j < n; ++j) {
+    for (std::size_t i = 0; i < j; ++i)
+      if (u(gen) < density) {
+        r.ir.push_back(std::int64_t(i));
+        r.v.push_back(2 * u(gen) - 1);
+      }
+    r.ir.push_back(std::int64_t(j));
+    r.v.push_back(1 + u(gen));
+    r.jc.push_back(std::int64_t(r.ir.size()));
+  }
+  return r;
+}
+
+Csc transpose(const Csc &a) {
+  Csc t;
+  t.m = a.n;
+  t.n = a.m;
+  std::vector<std::vector<std::pair<std::int64_t, double>>> cols(a.m);
+  for (std::size_t j = 0; j < a.n; ++j)
+    for (std::int64_t p = a.jc[j]; p < a.jc[j + 1]; ++p)
+      cols[std::size_t(a.ir[std::size_t(p)])].push_back({std::int64_t(j), a.v[std::size_t(p)]});
+  for (const auto &c : cols) {
+    for (const auto &e : c) {
+      t.ir.push_back(e.first);
+      t.v.push_back(e.second);
+    }
+    t.jc.push_back(std::int64_t(t.ir.size()));
+  }
+  return t;
+}
+
+std::vector<double> random_vector(std::size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  std::vector<double> b(n);
+  for (double &x : b) x = u(gen);
+  return b;
+}
+
+// y = A'·x, dense.
+std::vector<double> transpose_times(const Csc &a, const std::vector<double> &x) {
+  std::vector<double> y(a.n, 0.0);
+  for (std::size_t j = 0; j < a.n; ++j)
+    for (std::int64_t p = a.jc[j]; p < a.jc[j + 1]; ++p)
+      y[j] += a.v[std::size_t(p)] * x[std::size_t(a.ir[std::size_t(p)])];
+  return y;
+}
+
+double max_abs_diff(const std::vector<double> &a, const std::vector<double> &b) {
+  double d = 0;
+  for (std::size_t i = 0; i < a.size(); ++i) d = std::max(d, std::fabs(a[i] - b[i]));
+  return d;
+}
+
+// One delivered build of one module.
+struct Variant {
+  const char *name;
+  bool index32;  // the extra 32-bit build beside the main one
+  bool forward;  // fenwarix (R upper) or hobrinth (Rt lower)
+  int width;     // sparse index width of that build
+};
+
+std::string variant_name(const testing::TestParamInfo<Variant> &info) {
+  return std::string(info.param.name) + std::to_string(info.param.width);
+}
+
+class Substitution : public testing::TestWithParam<Variant> {
+ protected:
+  const testhost::Module &mod() const { return lwtest::module(GetParam().name, GetParam().index32); }
+  std::string prefix() const { return std::string(GetParam().name) + ": "; }
+  std::string factor() const { return GetParam().forward ? "R" : "Rt"; }
+  // The factor of a random system in this module's orientation.
+  Csc factor_of(std::size_t n, double density, unsigned seed) const {
+    Csc r = random_upper(n, density, seed);
+    return GetParam().forward ? r : transpose(r);
+  }
+  testhost::CallResult call(const Array &f, const Array &b, int nlhs = 1) const {
+    return mod().call(nlhs, {f.get(), b.get()});
+  }
+  std::vector<double> solve(const Array &f, const Array &b) const {
+    auto r = call(f, b);
+    expect_ok(r);
+    if (r.error || r.outputs.empty() || !r.outputs[0]) return {};
+    EXPECT_EQ(mxGetN(r.outputs[0].get()), 1u);
+    return testhost::values(r.outputs[0].get());
+  }
+};
+
+// The worked examples: R = [2 1; 0 4], b = [2; 9] and Rt = R'-like [2 0; 1 4].
+TEST_P(Substitution, WorkedExample) {
+  Array f = GetParam().forward ? testhost::sparse(2, 2, {0, 1, 3}, {0, 0, 1}, {2, 1, 4})
+                               : testhost::sparse(2, 2, {0, 2, 3}, {0, 1, 1}, {2, 1, 4});
+  Array b = GetParam().forward ? testhost::column({2, 9}) : testhost::column({4, 8});
+  EXPECT_EQ(solve(f, b), (std::vector<double>{1, 2}));
+  // M = 1: one division, no loop step.
+  EXPECT_EQ(solve(testhost::sparse(1, 1, {0, 1}, {0}, {4}), testhost::column({3})),
+            std::vector<double>{0.75});
+}
+
+// A random system: exactly the written evaluation order, so the result is
+// bit-identical to a plain reference loop, and it solves the system.
+TEST_P(Substitution, RandomSystemMatchesReferenceBitForBit) {
+  const std::size_t n = 300;
+  for (double density : {0.0, 0.02, 0.3}) {
+    Csc f = factor_of(n, density, 7);
+    std::vector<double> b = random_vector(n, 11);
+    std::vector<double> want(n, 0.0);
+    if (GetParam().forward) {
+      for (std::size_t i = 0; i < n; ++i) {
+        double sum = 0;
+        std::int64_t e = f.jc[i + 1] - 1;
+        for (std::int64_t p = f.jc[i]; p < e; ++p)
+          sum = sum + f.v[std::size_t(p)] * want[std::size_t(f.ir[std::size_t(p)])];
+        want[i] = (b[i] - sum) / f.v[std::size_t(e)];
+      }
+    } else {
+      for (std::size_t i = n; i-- > 0;) {
+        double sum = 0;
+        std::int64_t d = f.jc[i];
+        for (std::int64_t p = d + 1; p < f.jc[i + 1]; ++p)
+          sum = sum + f.v[std::size_t(p)] * want[std::size_t(f.ir[std::size_t(p)])];
+        want[i] = (b[i] - sum) / f.v[std::size_t(d)];
+      }
+    }
+    std::vector<double> x = solve(f.array(), testhost::column(b));
+    ASSERT_EQ(x.size(), n);
+    EXPECT_EQ(x, want) << "density " << density;
+    EXPECT_LT(max_abs_diff(transpose_times(f, x), b), 1e-10) << "density " << density;
+  }
+}
+
+// A sparse b is copied into scratch that the module releases itself; the
+// result is that of the dense b. Only b's first column counts.
+TEST_P(Substitution, SparseAndWideRightHandSides) {
+  Csc f = factor_of(40, 0.2, 3);
+  Array fa = f.array();
+  std::vector<double> b = random_vector(40, 5);
+  for (std::size_t i = 0; i < 40; i += 3) b[i] = 0;
+  std::vector<double> wide = b;
+  wide.resize(120, 9.0);
+  std::vector<double> x = solve(fa, testhost::column(b));
+  EXPECT_EQ(solve(fa, testhost::dense(40, 3, wide)), x);
+
+  auto r = call(fa, testhost::sparse_from_dense(40, 3, wide));
+  expect_ok(r);
+  EXPECT_EQ(testhost::values(r.outputs[0].get()), x);
+  EXPECT_EQ(r.calloc_calls, 1u);
+  EXPECT_EQ(r.calloc_bytes, 40u * 8);
+  EXPECT_EQ(r.freed_by_module, 1u);
+  EXPECT_EQ(r.reclaimed_by_host, 0u);
+
+  // No entries in column 0: x = 0 throughout.
+  r = call(fa, testhost::sparse(40, 2, {0, 0, 1}, {4}, {1.0}));
+  expect_ok(r);
+  EXPECT_EQ(testhost::values(r.outputs[0].get()), std::vector<double>(40, 0.0));
+  EXPECT_EQ(r.freed_by_module, 1u);
+
+  // A dense b takes no scratch at all.
+  r = call(fa, testhost::column(b));
+  EXPECT_EQ(r.calloc_calls, 0u);
+}
+
+TEST_P(Substitution, ResultSlots) {
+  Array f = testhost::sparse(2, 2, {0, 1, 2}, {0, 1}, {2, 4});
+  Array b = testhost::column({2, 8});
+  auto r = call(f, b, 0);  // no result requested: x still goes to slot 0
+  expect_ok(r);
+  ASSERT_EQ(r.outputs.size(), 1u);
+  ASSERT_TRUE(r.outputs[0]);
+  EXPECT_EQ(testhost::values(r.outputs[0].get()), (std::vector<double>{1, 2}));
+  EXPECT_EQ(r.arrays_discarded, 0u);
+  expect_error(call(f, b, 2), prefix() + "requires 1 output argument.");
+  Array extra = testhost::scalar(1);
+  expect_ok(mod().call(1, {f.get(), b.get(), extra.get()}));
+}
+
+// The numbered checks in their order, and what each lets through.
+TEST_P(Substitution, CheckOrderAndMessages) {
+  const std::string p = prefix(), F = factor();
+  Array b = testhost::column({1, 2});
+  Array f = testhost::sparse(2, 2, {0, 1, 2}, {0, 1}, {2, 4});
+  expect_error(mod().call(1, {f.get()}), p + "requires 2 input arguments.");
+  expect_error(mod().call(1, {}), p + "requires 2 input arguments.");
+  // Argument count comes before result count.
+  expect_error(mod().call(2, {f.get()}), p + "requires 2 input arguments.");
+
+  // Squareness compares the factor's columns with b's rows only.
+  expect_error(call(testhost::sparse(2, 3, {0, 1, 2, 3}, {0, 1, 1}, {1, 1, 1}), b),
+               p + F + " should be square.");
+  expect_ok(call(testhost::sparse(5, 2, {0, 1, 2}, {0, 1}, {2, 4}), b));
+  // A dense factor: squareness first, sparsity after it.
+  expect_error(call(testhost::dense(2, 3), b), p + F + " should be square.");
+  expect_error(call(testhost::dense(2, 2, {2, 0, 0, 4}), b), p + F + " should be sparse.");
+
+  // A sparse b is copied before the factor checks; a failing check leaves
+  // the copy for the host to reclaim.
+  auto r = call(testhost::dense(2, 2), testhost::sparse_from_dense(2, 1, {1, 2}));
+  expect_error(r, p + F + " should be sparse.");
+  EXPECT_EQ(r.calloc_calls, 1u);
+  EXPECT_EQ(r.reclaimed_by_host, 1u);
+}
+
+TEST_P(Substitution, TriangularityTestReadsOneEntry) {
+  const std::string p = prefix();
+  Array b = testhost::column({1, 2, 3});
+  if (GetParam().forward) {
+    // Column 0 ending below row 0.
+    expect_error(call(testhost::sparse(3, 3, {0, 2, 3, 4}, {0, 1, 1, 2}, {1, 1, 1, 1}), b),
+                 p + "R not upper triangular.");
+    // A misplaced entry in a later column is used as written: column 1
+    // holds (2, 5) then its "diagonal" (1, 2); x1 = (2 - 5·x2)/2 with x2 = 0.
+    std::vector<double> x =
+        solve(testhost::sparse(3, 3, {0, 1, 3, 4}, {0, 2, 1, 2}, {1, 5, 2, 1}), b);
+    EXPECT_EQ(x, (std::vector<double>{1, 1, 3}));
+  } else {
+    expect_error(call(testhost::sparse(3, 3, {0, 1, 2, 3}, {0, 1, 1}, {1, 1, 1}), b),
+                 p + "Rt not lower triangular.");
+    // Column 0 holds (1, 2) then (0, 4): the first is taken as its diagonal,
+    // the second as lying below; x0 is not yet solved when it is read, so
+    // x0 = (1 - 4·0)/2.
+    std::vector<double> x =
+        solve(testhost::sparse(3, 3, {0, 2, 3, 4}, {1, 0, 1, 2}, {2, 4, 1, 1}), b);
+    EXPECT_EQ(x, (std::vector<double>{0.5, 2, 3}));
+  }
+  // A zero diagonal is divided by all the same.
+  std::vector<double> x = solve(testhost::sparse(3, 3, {0, 1, 2, 3}, {0, 1, 2}, {0, 1, 1}), b);
+  ASSERT_EQ(x.size(), 3u);
+  EXPECT_TRUE(std::isinf(x[0]));
+}
+
+TEST_P(Substitution, EmptySystem) {
+  auto r = call(testhost::sparse(0, 0, {0}, {}, {}), testhost::dense(0, 1));
+  expect_ok(r);
+  ASSERT_TRUE(r.outputs[0]);
+  EXPECT_EQ(mxGetM(r.outputs[0].get()), 0u);
+  EXPECT_EQ(mxGetN(r.outputs[0].get()), 1u);
+  expect_ok(call(testhost::sparse(0, 0, {0}, {}, {}), testhost::dense(0, 0)));
+  expect_ok(call(testhost::sparse(0, 0, {0}, {}, {}), testhost::sparse(0, 0, {0}, {}, {})));
+  expect_error(call(testhost::dense(0, 0), testhost::dense(0, 1)),
+               prefix() + factor() + " should be sparse.");
+}
+
+TEST_P(Substitution, ClassAndSizeOfArguments) {
+  const std::string p = prefix(), F = factor();
+  Array f = testhost::sparse(2, 2, {0, 1, 2}, {0, 1}, {2, 4});
+  Array b = testhost::column({1, 2});
+  expect_error(call(f, testhost::of_class(mxINT32_CLASS, 2, 1, {1, 2})),
+               p + "argument 2 (b) must be of class double, not int32.");
+  expect_error(call(f, testhost::complex_dense(2, 1, {1, 2}, {0, 1})),
+               p + "argument 2 (b) must be real, not complex.");
+  expect_error(call(f, testhost::sparse(2, 1, {0, 1}, {0}, {1}, true)),
+               p + "argument 2 (b) must be of class double, not logical.");
+  expect_error(call(f, testhost::dense(2, 0)), p + "argument 2 (b) must have at least one column.");
+  // b's class is checked where b is read, ahead of the factor's checks.
+  expect_error(call(testhost::dense(2, 2), testhost::of_class(mxINT32_CLASS, 2, 1)),
+               p + "argument 2 (b) must be of class double, not int32.");
+  // 2^31 rows: rejected from the size alone, nothing of b is read.
+  expect_error(call(f, testhost::phantom(std::size_t(1) << 31, 1)),
+               p + "argument 2 (b) has 2^31 or more rows; at most 2147483647 are supported.");
+  expect_error(call(testhost::sparse(2, 2, {0, 1, 2}, {0, 1}, {1, 1}, true), b),
+               p + "argument 1 (" + F + ") must be of class double, not logical.");
+  expect_error(call(testhost::sparse(2, 2, {0, 1, 2}, {0, 1}, {2, 4}, false, true), b),
+               p + "argument 1 (" + F + ") must be real, not complex.");
+  // The factor's class comes after its sparsity test.
+  expect_error(call(testhost::of_class(mxINT32_CLASS, 2, 2), b), p + F + " should be sparse.");
+}
+
+// Factors whose structure would lead the substitution outside its arrays.
+TEST_P(Substitution, MalformedFactorsRejectedBeforeSolving) {
+  const std::string p = prefix(), A = p + "argument 1 (" + factor() + ") ";
+  const bool fw = GetParam().forward;
+  Array b = testhost::column({1, 2, 3});
+  auto rejects = [&](const Array &f, const std::string &text) {
+    auto r = call(f, b);
+    expect_error(r, text);
+    EXPECT_EQ(r.arrays_created, 0u) << text;  // rejected before x exists
+  };
+  rejects(testhost::sparse(3, 3, {0, 0, 1, 2}, {1, 2}, {1, 1}),
+          A + "has no stored entry in column 1.");
+  rejects(testhost::sparse(3, 3, {0, 1, 2, 2}, {0, 1}, {1, 1}),
+          A + "has no stored entry in column 3.");
+  rejects(testhost::sparse(3, 3, {0, 0, 0, 0}, {}, {}),
+          A + "has no stored entry in column " + (fw ? "1." : "3."));
+  // Row indices that are no row of the system (the factor may well have
+  // more rows than b), at every column, and negative ones.
+  rejects(testhost::sparse(9, 3, {0, 1, 3, 4}, {0, 7, 1, 2}, {1, 1, 1, 1}),
+          A + "has a stored entry outside rows 1 to 3 in column 2.");
+  rejects(testhost::sparse(9, 3, {0, 1, 2, 3}, {0, 1, 3}, {1, 1, 1}),
+          A + "has a stored entry outside rows 1 to 3 in column 3.");
+  rejects(testhost::sparse(3, 3, {0, 1, 3, 4}, {0, -1, 1, 2}, {1, 1, 1, 1}),
+          A + "has a stored entry outside rows 1 to 3 in column 2.");
+  // Column starts.
+  rejects(testhost::sparse(3, 3, {1, 2, 3, 3}, {0, 1, 2}, {1, 1, 1}),
+          A + "has malformed column starts: the first is not 0.");
+  rejects(testhost::sparse(3, 3, {0, 2, 1, 3}, {0, 1, 2}, {1, 1, 1}),
+          A + "has malformed column starts: column 2 ends before it starts.");
+  rejects(testhost::sparse(3, 3, {0, 1, 2, 9}, {0, 1, 2}, {1, 1, 1}),
+          A + "has malformed column starts: they end at 9, past its capacity of 3.");
+  rejects(testhost::sparse(3, 3, {0, 1, -5, 3}, {0, 1, 2}, {1, 1, 1}),
+          A + "has malformed column starts: column 2 ends before it starts.");
+  // The triangularity test keeps its message where it can be run, even if
+  // the factor is malformed elsewhere.
+  if (fw)
+    rejects(testhost::sparse(3, 3, {0, 1, 1, 2}, {2, 2}, {1, 1}), p + "R not upper triangular.");
+  else
+    rejects(testhost::sparse(3, 3, {0, 0, 1, 2}, {1, 0}, {1, 1}), p + "Rt not lower triangular.");
+}
+
+TEST_P(Substitution, MalformedSparseRightHandSide) {
+  const std::string A = prefix() + "argument 2 (b) ";
+  Array f = testhost::sparse(3, 3, {0, 1, 2, 3}, {0, 1, 2}, {1, 1, 1});
+  auto r = call(f, testhost::sparse(9, 1, {0, 1}, {5}, {1}));  // b has 9 rows, factor 3 cols
+  expect_error(r, prefix() + factor() + " should be square.");
+  r = call(f, testhost::sparse(3, 2, {0, 1, 2}, {3, 0}, {1, 1}));
+  expect_error(r, A + "has a stored entry outside rows 1 to 3 in column 1.");
+  EXPECT_EQ(r.calloc_calls, 0u);
+  expect_error(call(f, testhost::sparse(3, 1, {0, 4}, {0}, {1})),
+               A + "has malformed column starts: they end at 4, past its capacity of 1.");
+  // Rows of later columns of b are never used, so they are not examined.
+  expect_ok(call(f, testhost::sparse(3, 2, {0, 1, 2}, {0, 99}, {1, 1})));
+}
+
+TEST_P(Substitution, AllocationFailureIsAHostError) {
+  Csc fc = factor_of(20, 0.3, 1);
+  Array f = fc.array();
+  Array b = testhost::sparse_from_dense(20, 1, random_vector(20, 2));
+  for (std::size_t k : {1u, 2u}) {  // the scratch copy, then x
+    testhost::fail_allocation_at(k);
+    auto r = call(f, b);
+    expect_error(r, testhost::out_of_memory_message);
+    EXPECT_EQ(r.reclaimed_by_host, k - 1);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, Substitution,
+                         testing::Values(Variant{"fenwarix", false, true, 64},
+                                         Variant{"fenwarix", true, true, 32},
+                                         Variant{"hobrinth", false, false, 32}),
+                         variant_name);
+
+// The 64-bit and 32-bit builds of fenwarix agree bit for bit.
+TEST(Fenwarix, BothIndexWidthsAgree) {
+  Csc r = random_upper(500, 0.05, 21);
+  Array f = r.array();
+  Array b = testhost::column(random_vector(500, 22));
+  auto r64 = lwtest::module("fenwarix").call(1, {f.get(), b.get()});
+  auto r32 = lwtest::module("fenwarix", true).call(1, {f.get(), b.get()});
+  expect_ok(r64);
+  expect_ok(r32);
+  EXPECT_TRUE(testhost::identical(r64.outputs[0].get(), r32.outputs[0].get()));
+}
+
+// fenwarix with R, then hobrinth with R', solves R'R·x = b.
+TEST(Fenwarix, ChainedWithHobrinthSolvesNormalEquations) {
+  const std::size_t n = 400;
+  Csc r = random_upper(n, 0.03, 31);
+  std::vector<double> b = random_vector(n, 32);
+  Array ra = r.array(), rta = transpose(r).array(), ba = testhost::column(b);
+  auto z = lwtest::module("fenwarix").call(1, {ra.get(), ba.get()});
+  expect_ok(z);
+  auto x = lwtest::module("hobrinth").call(1, {rta.get(), z.outputs[0].get()});
+  expect_ok(x);
+  std::vector<double> xv = testhost::values(x.outputs[0].get());
+  std::vector<double> rx(n, 0.0);  // R·x
+  for (std::size_t j = 0; j < n; ++j)
+    for (std::int64_t p = r.jc[j]; p < r.jc[j + 1]; ++p)
+      rx[std::size_t(r.ir[std::size_t(p)])] += r.v[std::size_t(p)] * xv[j];
+  EXPECT_LT(max_abs_diff(transpose_times(r, rx), b), 1e-9);
+}
+
+// The kernels and structure scans instantiated at every index type a host
+// uses give the same bits.
+template <typename Index>
+class Kernels : public testing::Test {};
+using IndexTypes = testing::Types<int, std::int64_t, std::size_t>;
+TYPED_TEST_SUITE(Kernels, IndexTypes);
+
+TYPED_TEST(Kernels, SameResultsAtEveryIndexType) {
+  using Index = TypeParam;
+  namespace tri = lw::triangular;
+  const Csc up = random_upper(200, 0.1, 41), lo = transpose(up);
+  const std::vector<double> b = random_vector(200, 42);
+  auto as = [](const std::vector<std::int64_t> &v) {
+    std::vector<Index> out;
+    for (auto e : v) out.push_back(static_cast<Index>(e));
+    return out;
+  };
+  auto solve = [&](const Csc &c, bool forward, auto index) {
+    using I = decltype(index);
+    std::vector<I> ir, jc;
+    for (auto e : c.ir) ir.push_back(static_cast<I>(e));
+    for (auto e : c.jc) jc.push_back(static_cast<I>(e));
+    std::vector<double> x(200, 0.0);
+    if (forward)
+      tri::forward_substitution(c.v.data(), ir.data(), jc.data(), b.data(), x.data(), 200);
+    else
+      tri::backward_substitution(c.v.data(), ir.data(), jc.data(), b.data(), x.data(), 200);
+    return x;
+  };
+  EXPECT_EQ(solve(up, true, Index{}), solve(up, true, int{}));
+  EXPECT_EQ(solve(lo, false, Index{}), solve(lo, false, int{}));
+
+  const std::vector<Index> jc = as(up.jc), ir = as(up.ir);
+  tri::ColumnStarts s = tri::scan_column_starts(jc.data(), 200, up.ir.size());
+  EXPECT_EQ(s.fault, tri::ColumnStarts::Fault::none);
+  EXPECT_EQ(s.entries, std::int32_t(up.ir.size()));
+  EXPECT_EQ(s.first_empty, -1);
+  EXPECT_EQ(tri::first_column_with_row_outside(ir.data(), jc.data(), 200, 200), -1);
+  EXPECT_EQ(tri::first_column_with_row_outside(ir.data(), jc.data(), 200, 199), 199);
+  EXPECT_EQ(tri::scan_column_starts(jc.data(), 200, up.ir.size() - 1).fault,
+            tri::ColumnStarts::Fault::past_capacity);
+  // An end past 2^31 - 1 with room for it is still beyond the kernels' counts.
+  const std::vector<Index> big = as({0, 2147483648LL});
+  if (sizeof(Index) == 8) {
+    EXPECT_EQ(tri::scan_column_starts(big.data(), 1, std::uint64_t(1) << 32).fault,
+              tri::ColumnStarts::Fault::too_many);
+  }
+}
+
+}  // namespace
