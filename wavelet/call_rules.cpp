@@ -120,6 +120,16 @@ void run_gateway(const ModuleRules &rules, Kernel kernel, int nlhs, mxArray *plh
   if (call.N > 1 && !multiple_of_power_of_two(call.N, call.L))
     fail("The matrix column dimension must be of size n*2^(L)");
 
+  // ostrevin's bands must fit the kernels' 32-bit counts and the host's
+  // 32-bit sizes: an empty input with a large L, or a long vector with its
+  // inferred L, would otherwise ask for a width that wraps around.
+  if (rules.returns_yh) {
+    const bool one_d = (call.M < call.N ? call.M : call.N) == 1;
+    if ((one_d ? bands_1d : bands_2d) > std::int64_t(int32_max))
+      fail("The high-pass result yh would have 2^31 or more columns; at most 2147483647 are "
+           "supported!");
+  }
+
   // 6. Results in their order (the M×N matrix, yh, then L), then the kernel.
   int slot = 0;
   mxArray *result = create_result(nlhs, plhs, slot++, std::size_t(call.M), std::size_t(call.N));

@@ -45,6 +45,15 @@ void KALDOR(const double *x, std::int32_t M, std::int32_t N, const double *h, st
   const std::int32_t n = N == 1 ? M : N;
   const std::int32_t P = M > N ? M : N;
 
+  // A level stores something only when its row pass has a coefficient pair
+  // to keep or its column pass does; once a level stores nothing, neither
+  // does any coarser one (its block is no larger), and y stays as it is.
+  // So a 1×1 input is done at once whatever L is.
+  auto stores = [m](std::int32_t R, std::int32_t C) {
+    return (C / 2 > 0 && R > 0) || (m > 1 && R / 2 > 0 && C > 0);
+  };
+  if (!stores(m, n)) return;
+
   // All scratch at once: s (a row or column plus its periodic extension),
   // lo and hi (one step's outputs), and the analysis filters h0 and h1.
   // Lengths are counted in size_t: P + lh - 1 may pass 2^31.
@@ -65,13 +74,8 @@ void KALDOR(const double *x, std::int32_t M, std::int32_t N, const double *h, st
   std::int32_t R = m, C = n;  // the block of the current level
   const double *src = x;      // level 1 reads the signal, later levels y
   for (std::int32_t k = 0; k < L; ++k) {
+    if (!stores(R, C)) break;
     const std::int32_t R2 = R / 2, C2 = C / 2;
-    // A level that stores nothing leaves y as it is, and so does every
-    // coarser one (its block is no larger): a 1×1 input ends here at once
-    // whatever L is.
-    const bool rows_store = C2 > 0 && R > 0;
-    const bool columns_store = m > 1 && R2 > 0 && C > 0;
-    if (!rows_store && !columns_store) break;
 
     // Row pass: rows are strided by m in storage; gather, filter, scatter.
     for (std::int32_t i = 0; i < R; ++i) {
