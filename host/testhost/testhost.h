@@ -89,6 +89,12 @@ class Module {
 void fail_allocation_at(std::size_t k);
 extern const char *const out_of_memory_message;
 
+// Argument snapshots: by default every call copies its arguments first and
+// compares them afterwards (CallResult::inputs_changed). Benchmarks of large
+// inputs may switch that off so the copies do not swamp the module's own
+// cost; inputs_changed then stays false.
+void snapshot_arguments(bool on);
+
 // Path of a module built for the test host: <dir>/<name>.mexth, where dir
 // comes from the build (LASSOWAVE_TESTHOST_MODULE_DIR) or the environment.
 std::string module_path(const std::string &name, bool index32 = false);

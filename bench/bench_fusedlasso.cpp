@@ -1,0 +1,136 @@
+// zelmonte and lunderjack on long signals through the test host.
+//
+// zelmonte: ns per sample, and the ratio of a call to two floors measured in
+// the same run on the same arrays: a plain copy of y into an existing array
+// (vs_copy), and creating the result array plus that copy (vs_create_copy),
+// which is the least any call that returns a new array can do.
+// lunderjack: ns per pattern entry on runs of mixed lengths, and the ratio
+// to creating its two (zero-filled) results of the same sizes (vs_create).
+//
+// Argument snapshots are switched off so the host's own checking does not
+// count as module time.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "testhost.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double seconds_since(Clock::time_point t0) {
+  return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+// About `segments` constant pieces with levels N(0, 10^2), plus N(0, noise^2).
+std::vector<double> signal(std::size_t n, std::size_t segments, double noise) {
+  std::mt19937_64 rng(42);
+  std::normal_distribution<double> gauss(0.0, 1.0);
+  std::vector<double> y(n);
+  double level = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    if (segments > 0 && rng() % n < segments) level = 10 * gauss(rng);
+    y[k] = level + noise * gauss(rng);
+  }
+  return y;
+}
+
+void zelmonte(benchmark::State &state, std::size_t segments, double lambda) {
+  testhost::snapshot_arguments(false);
+  const std::size_t n = std::size_t(state.range(0));
+  testhost::Module module(testhost::module_path("zelmonte"));
+  testhost::Array y = testhost::column(signal(n, segments, 1.0));
+  testhost::Array lam = testhost::scalar(lambda);
+  testhost::Array copy_target = testhost::dense(n, 1);
+  const std::vector<const mxArray *> args{y.get(), lam.get()};
+
+  double call_s = 0, copy_s = 0, create_copy_s = 0;
+  std::size_t pieces = 0;
+  for (auto _ : state) {
+    auto t0 = Clock::now();
+    auto r = module.call(1, args);
+    const double s = seconds_since(t0);
+    state.SetIterationTime(s);
+    call_s += s;
+
+    const double *x = mxGetPr(r.outputs[0].get());
+    pieces = 1;
+    for (std::size_t k = 1; k < n; ++k) pieces += x[k] != x[k - 1];
+
+    t0 = Clock::now();
+    std::memcpy(mxGetPr(copy_target.get()), mxGetPr(y.get()), n * sizeof(double));
+    benchmark::ClobberMemory();
+    copy_s += seconds_since(t0);
+
+    t0 = Clock::now();
+    {
+      testhost::Array fresh(mxCreateDoubleMatrix(n, 1, mxREAL));
+      std::memcpy(mxGetPr(fresh.get()), mxGetPr(y.get()), n * sizeof(double));
+      benchmark::ClobberMemory();
+    }
+    create_copy_s += seconds_since(t0);
+  }
+  state.counters["ns_per_sample"] = 1e9 * call_s / (double(n) * double(state.iterations()));
+  state.counters["vs_copy"] = call_s / copy_s;
+  state.counters["vs_create_copy"] = call_s / create_copy_s;
+  state.counters["segments"] = double(pieces);
+  testhost::snapshot_arguments(true);
+}
+
+// Runs of 1 to 100 ones separated by 1 to 10 other values (0 or 2).
+std::vector<double> pattern(std::size_t n) {
+  std::mt19937_64 rng(7);
+  std::vector<double> p;
+  p.reserve(n);
+  while (p.size() < n) {
+    for (std::size_t len = 1 + rng() % 100; len > 0 && p.size() < n; --len) p.push_back(1.0);
+    for (std::size_t gap = 1 + rng() % 10; gap > 0 && p.size() < n; --gap)
+      p.push_back(rng() % 2 ? 0.0 : 2.0);
+  }
+  return p;
+}
+
+void lunderjack(benchmark::State &state) {
+  testhost::snapshot_arguments(false);
+  const std::size_t n = std::size_t(state.range(0));
+  testhost::Module module(testhost::module_path("lunderjack"));
+  testhost::Array p = testhost::row(pattern(n));
+  const std::vector<const mxArray *> args{p.get()};
+  double call_s = 0, create_s = 0;
+  for (auto _ : state) {
+    auto t0 = Clock::now();
+    auto r = module.call(2, args);
+    const double s = seconds_since(t0);
+    state.SetIterationTime(s);
+    call_s += s;
+
+    // Floor: creating the two results of the same sizes and nothing else.
+    const mxArray *h = r.outputs[1].get();
+    const std::size_t columns = mxGetN(h), room = mxGetNzmax(h);
+    t0 = Clock::now();
+    {
+      testhost::Array d(mxCreateDoubleMatrix(n + 1, 1, mxREAL));
+      testhost::Array fresh(mxCreateSparse(n + 1, columns, room, mxREAL));
+      benchmark::DoNotOptimize(mxGetPr(d.get()));
+      benchmark::DoNotOptimize(mxGetPr(fresh.get()));
+    }
+    create_s += seconds_since(t0);
+  }
+  state.counters["ns_per_entry"] = 1e9 * call_s / (double(n) * double(state.iterations()));
+  state.counters["vs_create"] = call_s / create_s;
+  testhost::snapshot_arguments(true);
+}
+
+// About 300 pieces on noise of 1: lambda 1e4 leaves a few hundred segments
+// (about 570 at 1e6 samples); on pure noise lambda 50 does (about 320).
+BENCHMARK_CAPTURE(zelmonte, piecewise, 300, 1e4)
+    ->Arg(1000000)->Arg(10000000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(zelmonte, noise, 0, 50.0)
+    ->Arg(1000000)->Arg(10000000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(lunderjack)->Arg(1000000)->Arg(10000000)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
