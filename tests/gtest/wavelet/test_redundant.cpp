@@ -445,12 +445,31 @@ TEST(RedundantPair, SingleSampleWithManyLevels) {
   EXPECT_NEAR(back[0], 3.0, 1e-13);
 }
 
-TEST(Ostrevin, LargestLevelOnASingleSampleIsAHostErrorNotACrash) {
+TEST(Ostrevin, OversizedResultsAndScratchEndAsErrorsNotCrashes) {
   // yh would be 1×(2^31−1) doubles (16 GiB): the host refuses the
   // allocation and the call ends with its error.
   ArgList a;
   a.add(testhost::scalar(1.0)).add(testhost::row(haar)).add(testhost::scalar(2147483647.0));
   expect_error(module("ostrevin").call(3, a.handles()), testhost::out_of_memory_message);
+  // A yh width beyond 32 bits is refused before anything is created or read
+  // (an empty column, and a long row whose data are never touched).
+  const char *too_wide =
+      "The high-pass result yh would have 2^31 or more columns; at most 2147483647 are supported!";
+  a = ArgList{};
+  a.add(testhost::dense(0, 1)).add(testhost::row(haar)).add(testhost::scalar(2147483647.0));
+  expect_error(module("ostrevin").call(3, a.handles()), too_wide);
+  a = ArgList{};
+  a.add(testhost::phantom(1, std::size_t(1) << 28)).add(testhost::row(haar));
+  a.add(testhost::scalar(16));
+  expect_error(module("ostrevin").call(3, a.handles()), too_wide);
+  // Scratch for a filter of 2^31−1 taps is more than the host grants.
+  for (const char *name : {"ostrevin", "quillomar"}) {
+    a = ArgList{};
+    a.add(testhost::row({1, 2}));
+    if (std::string(name) == "quillomar") a.add(testhost::row({1, 2}));
+    a.add(testhost::phantom(1, 2147483647u)).add(testhost::scalar(1));
+    expect_error(module(name).call(2, a.handles()), testhost::out_of_memory_message);
+  }
 }
 
 TEST(RedundantPair, InputsWithoutSamples) {
