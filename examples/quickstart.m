@@ -29,6 +29,19 @@ R = chol(A);
 x = hobrinth(R', fenwarix(R, [6; 8; 4]));
 printf('hobrinth(R'', fenwarix(R, b)), R = chol(A) -> residual %.1e\n', norm(A * x - [6; 8; 4]));
 
+% Fused-lasso support: rescaling (gravenmor, also as brastelin), the
+% Jacobian structure diag(d) + H*H' of the proximal step (lunderjack), and
+% exact 1-D total-variation denoising (zelmonte).
+[v, s1, s2, g, q, w1, w2, z] = gravenmor(6, 2, 8, 3, 5);
+printf('gravenmor(6, 2, 8, 3, 5)               -> %g %g %g %g %g %g %g %g\n', v, s1, s2, g, q, w1, w2, z);
+[v, s1] = brastelin(6, 0, 8, 3, 5);
+printf('brastelin(6, 0, 8, 3, 5)               -> %g %g (scaling off)\n', v, s1);
+[d, H] = lunderjack([1, 1, 0, 1]);
+printf('lunderjack([1 1 0 1])                  -> d = [%s], H %dx%d with %d entries\n', ...
+       num2str(d'), size(H, 1), size(H, 2), nnz(H));
+x = zelmonte([0; 0; 10; 10], 1);
+printf('zelmonte([0; 0; 10; 10], 1)            -> x = [%g; %g; %g; %g]\n', x);
+
 % @QUICKSTART-MORE@ (later modules add their lines above this marker)
 
 printf('\nquick start done\n');
