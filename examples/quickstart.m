@@ -42,6 +42,16 @@ printf('lunderjack([1 1 0 1])                  -> d = [%s], H %dx%d with %d entr
 x = zelmonte([0; 0; 10; 10], 1);
 printf('zelmonte([0; 0; 10; 10], 1)            -> x = [%g; %g; %g; %g]\n', x);
 
+% Redundant (undecimated) wavelet transform and its inverse: every band keeps
+% all samples; with an orthonormal filter quillomar undoes ostrevin.
+[yl, yh, L] = ostrevin([1 2 3 4], [1 1], 2);
+printf('ostrevin([1 2 3 4], [1 1], 2)          -> yl = [%s], yh = [%s], L = %d\n', ...
+       num2str(yl), num2str(yh), L);
+h = [1 1] / sqrt(2);
+[yl, yh] = ostrevin(magic(4), h, 2);
+x = quillomar(yl, yh, h, 2);
+printf('quillomar(ostrevin(magic(4), h, 2))    -> largest error %.1e\n', max(abs(x(:) - reshape(magic(4), [], 1))));
+
 % @QUICKSTART-MORE@ (later modules add their lines above this marker)
 
 printf('\nquick start done\n');
