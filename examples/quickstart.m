@@ -52,6 +52,17 @@ h = [1 1] / sqrt(2);
 x = quillomar(yl, yh, h, 2);
 printf('quillomar(ostrevin(magic(4), h, 2))    -> largest error %.1e\n', max(abs(x(:) - reshape(magic(4), [], 1))));
 
+% Decimated wavelet transform and its inverse, pyramid layout: with an
+% orthonormal scaling filter vestran undoes kaldor.
+[y, L] = kaldor([1 2 3 4], [1 1] / sqrt(2));
+printf('kaldor([1 2 3 4], [1 1]/sqrt(2))       -> y = [%s], L = %d\n', num2str(y, '%.4g '), L);
+x = vestran(y, [1 1] / sqrt(2));
+printf('vestran(y, [1 1]/sqrt(2))              -> x = [%s]\n', num2str(x, '%.4g '));
+h = [-0.12940952255126038, 0.22414386804201339, 0.83651630373780791, 0.48296291314453414];
+X = magic(8);
+printf('vestran(kaldor(magic(8), db4, 3))      -> largest error %.1e\n', ...
+       max(max(abs(vestran(kaldor(X, h, 3), h, 3) - X))));
+
 % @QUICKSTART-MORE@ (later modules add their lines above this marker)
 
 printf('\nquick start done\n');
