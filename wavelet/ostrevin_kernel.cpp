@@ -29,39 +29,32 @@ std::int32_t level_spacing(std::int64_t k, std::int32_t D) {
 // Scratch of one call, carved from a single mxCalloc block.
 struct Scratch {
   double *low_seg, *high_seg;  // P + lh - 1 each
-  double *A, *B, *C, *D;       // P each
+  double *A, *D;               // P each: a matrix row's low and high band
   double *h0, *h1;             // lh each
 };
 
 Scratch take_scratch(std::int32_t P, std::int32_t lh) {
   const std::size_t seg = std::size_t(P) + std::size_t(lh) - 1;
-  const std::size_t total = 2 * seg + 4 * std::size_t(P) + 2 * std::size_t(lh);
+  const std::size_t total = 2 * seg + 2 * std::size_t(P) + 2 * std::size_t(lh);
   double *p = static_cast<double *>(mxCalloc(total, sizeof(double)));
   Scratch s{};
   s.low_seg = p;
   s.high_seg = s.low_seg + seg;
   s.A = s.high_seg + seg;
-  s.B = s.A + P;
-  s.C = s.B + P;
-  s.D = s.C + P;
+  s.D = s.A + P;
   s.h0 = s.D + P;
   s.h1 = s.h0 + lh;
   return s;
 }
 
-// Copies the samples line[(p + t·s)·stride], t = 0 .. count-1, into seg.
-inline void gather(double *seg, const double *line, Index stride, Index p, Index s, Index count) {
-  const Index step = s * stride;
-  const double *src = line + p * stride;
-  for (Index t = 0; t < count; ++t) seg[t] = src[t * step];
+// Copies the count samples line[t·stride] into seg.
+inline void gather(double *seg, const double *line, Index stride, Index count) {
+  for (Index t = 0; t < count; ++t) seg[t] = line[t * stride];
 }
 
-// Stores vals[t] at line[(p + t·s)·stride], t = 0 .. count-1.
-inline void scatter(double *line, const double *vals, Index stride, Index p, Index s,
-                    Index count) {
-  const Index step = s * stride;
-  double *dst = line + p * stride;
-  for (Index t = 0; t < count; ++t) dst[t * step] = vals[t];
+// Stores vals[t] at line[t·stride], t = 0 .. count-1.
+inline void scatter(double *line, const double *vals, Index stride, Index count) {
+  for (Index t = 0; t < count; ++t) line[t * stride] = vals[t];
 }
 
 }  // namespace
@@ -90,6 +83,64 @@ void fpconv(double *seg, std::int32_t lx, const double *h0, const double *h1, st
   }
 }
 
+namespace {
+
+// The level statement along a whole line: for i = 0 .. D-1,
+//   lo[i] = sum_j a[(i + j·s) mod D]*h0[lh-1-j],  hi[i] likewise with h1,
+// each sum from +0.0 in increasing j. Splitting the line into its s phases
+// and running fpconv on each gives exactly these sums in this order; working
+// on the whole line instead reads it once, contiguously, for every level.
+// a, lo and hi hold D doubles each; 1 <= s <= D and s divides D.
+void fpconv_spaced(const double *a, Index D, Index s, const double *h0, const double *h1,
+                   std::int32_t lh, double *lo, double *hi) {
+  double slo[block], shi[block];
+  for (Index i0 = 0; i0 < D; i0 += block) {
+    const Index nb = D - i0 < block ? D - i0 : block;
+    for (Index b = 0; b < nb; ++b) slo[b] = shi[b] = 0.0;
+    Index off = 0;  // (j·s) mod D
+    for (Index j = 0; j < lh; ++j) {
+      const double c0 = h0[lh - 1 - j], c1 = h1[lh - 1 - j];
+      Index start = i0 + off;
+      if (start >= D) start -= D;
+      const Index first = D - start < nb ? D - start : nb;  // samples before the wrap
+      const double *u = a + start;
+      if (first == block) {  // the common case: a whole block without a wrap
+        for (Index b = 0; b < block; ++b) {
+          slo[b] += u[b] * c0;
+          shi[b] += u[b] * c1;
+        }
+        off += s;
+        if (off >= D) off -= D;
+        continue;
+      }
+      for (Index b = 0; b < first; ++b) {
+        slo[b] += u[b] * c0;
+        shi[b] += u[b] * c1;
+      }
+      const double *w = a - first;  // past the wrap, sample b - first
+      for (Index b = first; b < nb; ++b) {
+        slo[b] += w[b] * c0;
+        shi[b] += w[b] * c1;
+      }
+      off += s;
+      if (off >= D) off -= D;
+    }
+    std::memcpy(lo + i0, slo, std::size_t(nb) * sizeof(double));
+    std::memcpy(hi + i0, shi, std::size_t(nb) * sizeof(double));
+  }
+}
+
+// One level along a line copied into seg (room for D + lh - 1 doubles).
+inline void analyse_line(double *seg, Index D, Index s, const double *h0, const double *h1,
+                         std::int32_t lh, double *lo, double *hi) {
+  if (s == 1)
+    fpconv(seg, std::int32_t(D), h0, h1, lh, lo, hi);
+  else
+    fpconv_spaced(seg, D, s, h0, h1, lh, lo, hi);
+}
+
+}  // namespace
+
 void OSTREVIN(const double *x, std::int32_t M, std::int32_t N, const double *h, std::int32_t lh,
               std::int32_t L, double *yl, double *yh) {
   // Working shape: a column is worked on as a row holding the same data.
@@ -116,39 +167,35 @@ void OSTREVIN(const double *x, std::int32_t M, std::int32_t N, const double *h, 
     const Index co = one_d ? (k - 1) * cols : 3 * cols * (k - 1);
     double *band1 = yh + co * rows;  // in 1-D: the level's only band
 
-    // Row pass: each row of yl along its columns (stride m in storage).
+    // Row pass: each row of yl along its columns. A row of a matrix lies at
+    // stride m in storage and is gathered into the low segment first.
     {
       const Index s = level_spacing(k, n);
-      const Index an = cols / s, phases = cols / an;
-      for (Index r = 0; r < rows; ++r) {
-        for (Index p = 0; p < phases; ++p) {
-          gather(w.low_seg, yl + r, rows, p, s, an);
-          fpconv(w.low_seg, std::int32_t(an), w.h0, w.h1, lh, w.A, w.D);
-          scatter(yl + r, w.A, rows, p, s, an);
-          scatter(band1 + r, w.D, rows, p, s, an);
+      if (one_d) {
+        std::memcpy(w.low_seg, yl, std::size_t(cols) * sizeof(double));
+        analyse_line(w.low_seg, cols, s, w.h0, w.h1, lh, yl, band1);
+      } else {
+        for (Index r = 0; r < rows; ++r) {
+          gather(w.low_seg, yl + r, rows, cols);
+          analyse_line(w.low_seg, cols, s, w.h0, w.h1, lh, w.A, w.D);
+          scatter(yl + r, w.A, rows, cols);
+          scatter(band1 + r, w.D, rows, cols);
         }
       }
     }
 
-    // Column pass: each column of yl and of the row high-pass just stored in
+    // Column pass: each column of yl, and of the row high-pass just stored in
     // band 1, along its rows.
     if (m > 1) {
       const Index s = level_spacing(k, m);
-      const Index am = rows / s, phases = rows / am;
       double *band2 = band1 + cols * rows, *band3 = band2 + cols * rows;
+      const std::size_t bytes = std::size_t(rows) * sizeof(double);
       for (Index c = 0; c < cols; ++c) {
         double *ylc = yl + c * rows, *b1 = band1 + c * rows;
-        double *b2 = band2 + c * rows, *b3 = band3 + c * rows;
-        for (Index p = 0; p < phases; ++p) {
-          gather(w.low_seg, ylc, 1, p, s, am);
-          gather(w.high_seg, b1, 1, p, s, am);
-          fpconv(w.low_seg, std::int32_t(am), w.h0, w.h1, lh, w.A, w.B);
-          fpconv(w.high_seg, std::int32_t(am), w.h0, w.h1, lh, w.C, w.D);
-          scatter(ylc, w.A, 1, p, s, am);
-          scatter(b1, w.B, 1, p, s, am);
-          scatter(b2, w.C, 1, p, s, am);
-          scatter(b3, w.D, 1, p, s, am);
-        }
+        std::memcpy(w.low_seg, ylc, bytes);
+        std::memcpy(w.high_seg, b1, bytes);
+        analyse_line(w.low_seg, rows, s, w.h0, w.h1, lh, ylc, b1);
+        analyse_line(w.high_seg, rows, s, w.h0, w.h1, lh, band2 + c * rows, band3 + c * rows);
       }
     }
   }
