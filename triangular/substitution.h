@@ -76,6 +76,19 @@ ColumnStarts scan_column_starts(const Index *jc, std::int32_t columns, std::uint
   return s;
 }
 
+// True when every one of the first `entries` row indices lies in 0 .. rows-1.
+// A branch-free pass (a negative index, seen unsigned, is out of range too),
+// so it runs at memory speed; first_column_with_row_outside then names the
+// column when it fails.
+template <typename Index>
+bool rows_all_below(const Index *ir, std::int32_t entries, std::int32_t rows) {
+  using Unsigned = std::make_unsigned_t<Index>;
+  const Unsigned limit = static_cast<Unsigned>(rows);
+  bool outside = false;
+  for (std::int32_t p = 0; p < entries; ++p) outside |= static_cast<Unsigned>(ir[p]) >= limit;
+  return !outside;
+}
+
 // First column (0-based) holding a stored row index outside 0 .. rows-1, or
 // -1. jc must have passed scan_column_starts.
 template <typename Index>

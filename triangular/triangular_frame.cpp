@@ -90,10 +90,10 @@ void fail_empty_column(std::int32_t column, const Wording &w, const char *name) 
   fail(text);
 }
 
-void require_rows_inside(const mxArray *a, std::int32_t columns, std::int32_t rows,
-                         const Wording &w, int position, const char *name) {
+void require_rows_inside(const mxArray *a, std::int32_t columns, std::int32_t entries,
+                         std::int32_t rows, const Wording &w, int position, const char *name) {
+  if (rows_all_below(mxGetIr(a), entries, rows)) return;
   const std::int32_t column = first_column_with_row_outside(mxGetIr(a), mxGetJc(a), columns, rows);
-  if (column < 0) return;
   char text[256];
   std::snprintf(text, sizeof text,
                 "%sargument %d (%s) has a stored entry outside rows 1 to %ld in column %ld%s",
@@ -105,7 +105,7 @@ void require_rows_inside(const mxArray *a, std::int32_t columns, std::int32_t ro
 // doubles (m >= 1, b has at least one column).
 double *copy_first_column(const mxArray *b, std::int32_t m, const Wording &w) {
   const ColumnStarts s = require_column_starts(b, 1, w, 2, "b");
-  require_rows_inside(b, 1, m, w, 2, "b");
+  require_rows_inside(b, 1, s.entries, m, w, 2, "b");
   double *dense = static_cast<double *>(mxCalloc(static_cast<std::size_t>(m), sizeof(double)));
   const double *v = mxGetPr(b);
   const mwIndex *ir = mxGetIr(b);
@@ -166,7 +166,7 @@ void run_gateway(const Solver &solver, int nlhs, mxArray *plhs[], int nrhs,
       if (row < std::int64_t(m) - 1) fail(solver.triangular_message);
     }
     if (s.first_empty >= 0) fail_empty_column(s.first_empty, w, solver.factor_name);
-    require_rows_inside(factor, m, m, w, 1, solver.factor_name);
+    require_rows_inside(factor, m, s.entries, m, w, 1, solver.factor_name);
   }
 
   // Steps 7 and 8.

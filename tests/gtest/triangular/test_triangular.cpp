@@ -373,18 +373,6 @@ INSTANTIATE_TEST_SUITE_P(Builds, Substitution,
                                          Variant{"hobrinth", false, false, 32}),
                          variant_name);
 
-// The 64-bit and 32-bit builds of fenwarix agree bit for bit.
-TEST(Fenwarix, BothIndexWidthsAgree) {
-  Csc r = random_upper(500, 0.05, 21);
-  Array f = r.array();
-  Array b = testhost::column(random_vector(500, 22));
-  auto r64 = lwtest::module("fenwarix").call(1, {f.get(), b.get()});
-  auto r32 = lwtest::module("fenwarix", true).call(1, {f.get(), b.get()});
-  expect_ok(r64);
-  expect_ok(r32);
-  EXPECT_TRUE(testhost::identical(r64.outputs[0].get(), r32.outputs[0].get()));
-}
-
 // fenwarix with R, then hobrinth with R', solves R'R·x = b.
 TEST(Fenwarix, ChainedWithHobrinthSolvesNormalEquations) {
   const std::size_t n = 400;
