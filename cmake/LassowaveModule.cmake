@@ -84,6 +84,24 @@ function(lassowave_add_module)
     list(APPEND srcs ${CMAKE_CURRENT_SOURCE_DIR}/${s})
   endforeach()
   set_property(GLOBAL APPEND PROPERTY LASSOWAVE_MODULES ${M_NAME})
+  # What the package and the in-host build script need to build the module
+  # without CMake: its sources, its help file and its array-interface level
+  # (large, index32, or large+index32). cmake/LassowavePackage.cmake writes
+  # these out once every module is registered.
+  if(M_INDEX32)
+    set(level index32)
+  elseif(M_ALSO_INDEX32)
+    set(level large+index32)
+  else()
+    set(level large)
+  endif()
+  set(help_path "")
+  if(M_HELP)
+    set(help_path ${CMAKE_CURRENT_SOURCE_DIR}/${M_HELP})
+  endif()
+  set_property(GLOBAL PROPERTY LASSOWAVE_MODULE_${M_NAME}_SOURCES ${srcs})
+  set_property(GLOBAL PROPERTY LASSOWAVE_MODULE_${M_NAME}_HELP "${help_path}")
+  set_property(GLOBAL PROPERTY LASSOWAVE_MODULE_${M_NAME}_LEVEL ${level})
 
   if(LASSOWAVE_TESTHOST)
     _lassowave_testhost_module(testhost_${M_NAME} ${M_NAME} ${LASSOWAVE_TESTHOST_DIR}
@@ -102,6 +120,11 @@ function(lassowave_add_module)
     target_link_libraries(octave_${M_NAME} PRIVATE lassowave_module_flags)
     target_include_directories(octave_${M_NAME} PRIVATE ${LASSOWAVE_OCTAVE_INCLUDES})
     target_link_options(octave_${M_NAME} PRIVATE -Wl,-Bsymbolic)
+    if(LASSOWAVE_OCTAVE_ASAN)
+      # For runs of octave-cli with the AddressSanitizer runtime preloaded.
+      target_compile_options(octave_${M_NAME} PRIVATE -fsanitize=address -fno-omit-frame-pointer)
+      target_link_options(octave_${M_NAME} PRIVATE -fsanitize=address)
+    endif()
     set_target_properties(octave_${M_NAME} PROPERTIES PREFIX "" OUTPUT_NAME ${M_NAME}
       SUFFIX ".mex" LIBRARY_OUTPUT_DIRECTORY ${LASSOWAVE_OCTAVE_DIR})
     if(M_HELP)

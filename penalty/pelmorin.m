@@ -33,3 +33,30 @@ function varargout = pelmorin(varargin)
   error('lassowave:notBuilt', ...
         'pelmorin: the compiled module is not built or not on the path (see the lassowave README).');
 end
+
+%!assert (pelmorin (1, 10, 0.1, 0, 0, 10, 0), 0.4)      # the examples
+%!assert (pelmorin (1, 3, 0.1, 2, 0, 0, -1), 3)
+
+%!test
+%! % Counter rule: raise (capped), lower (raised to penalty_min), or keep.
+%! [p, cr, cl] = pelmorin (1, 3, 0.1, 2, 0, 0, -1);
+%! assert ([p, cr, cl], [3, 0, 0]);
+%! [p, cr, cl] = pelmorin (1, 3, 0.5, 0, 2, 0, -1);
+%! assert ([p, cr, cl], [0.5, 0, 0]);
+%! [p, cr, cl] = pelmorin (1, 100, 0.1, 6, 5, 0, -1);
+%! assert ([p, cr, cl], [1, 6, 5]);
+%! % Schedule: 10 is not due (every 3 from 10 on), 520 is (every 20).
+%! assert (pelmorin (1, 100, 0.1, 2, 0, 10, -1), 1);
+%! assert (pelmorin (1, 100, 0.1, 2, 0, 520, -1), 5);
+
+%!test
+%! % Shrinking rule: from iteration 10 on, tallies unchanged; -0.5 truncates to 0.
+%! [p, cr, cl] = pelmorin (1, 3, 0.1, 5, 7, 10, 0);
+%! assert ([p, cr, cl], [0.4, 5, 7]);
+%! assert (pelmorin (0.2, 3, 0.1, 0, 0, 10, 0), 0.1);
+%! assert (pelmorin (1, 3, 0.1, 2, 0, 10, -0.5), 0.4);
+%! assert (pelmorin (1, 3, 0.1, 2, 0, 9, 0), 1);
+
+%!error <^pelmorin:  quorbel: must have 7 inputs$> pelmorin (1, 2, 3, 4, 5, 6)
+%!error <^pelmorin: quorbel: argument 5 \(count_lower\) must be of class double, not int8\.$> pelmorin (1, 2, 3, 4, int8 (5), 1, 1)
+%!error <^pelmorin: quorbel: argument 7 \(mode_switch\) must be a finite number within the signed 32-bit integer range\.$> pelmorin (1, 3, 0.1, 2, 0, 0, Inf)

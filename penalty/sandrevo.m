@@ -31,3 +31,25 @@ function varargout = sandrevo(varargin)
   error('lassowave:notBuilt', ...
         'sandrevo: the compiled module is not built or not on the path (see the lassowave README).');
 end
+
+%!assert (sandrevo (1, 100, 0.1, 2, 0, 0, 1), sqrt (5))     # the examples
+%!test
+%! [p, cr, cl] = sandrevo (1, 100, 0.1, 1, 4, 0, 5);
+%! assert ([p, cr, cl], [0.4, 1, 0]);
+
+%!test
+%! % Factor sqrt(5) only for a factor_switch that truncates to 1.
+%! [p, cr, cl] = sandrevo (1, 100, 0.1, 1, 4, 0, 1);
+%! assert ([p, cr, cl], [2 / sqrt(5), 1, 0], eps);
+%! assert (sandrevo (1, 100, 0.1, 2, 0, 0, 1.9), sqrt (5));
+%! assert (sandrevo (1, 3, 0.1, 2, 0, 0, 0), 3);                  # capped
+%! [p, cr, cl] = sandrevo (1, 100, 0.1, 2, 6, 0, 1);              # no rule applies
+%! assert ([p, cr, cl], [1, 2, 6]);
+%! % Schedule: every iteration up to 9, every 2 to 199, every 3 from 200.
+%! assert (sandrevo (1, 100, 0.1, 2, 0, 199, 0), 1);
+%! assert (sandrevo (1, 100, 0.1, 2, 0, 200, 0), 1);
+%! assert (sandrevo (1, 100, 0.1, 2, 0, 201, 0), 5);
+
+%!error <^sandrevo:  quorbel: must have 7 inputs$> sandrevo (1, 2, 3, 4, 5, 6)
+%!error <^sandrevo: sandrevo: argument 5 \(count_lower\) must be of class double, not int8\.$> sandrevo (1, 2, 3, 4, int8 (5), 1, 1)
+%!error <^sandrevo: sandrevo: argument 6 \(iter\) must be a finite number within the signed 32-bit integer range\.$> sandrevo (1, 3, 0.1, 2, 0, 2^31, 1)

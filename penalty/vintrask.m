@@ -39,3 +39,35 @@ function varargout = vintrask(varargin)
   error('lassowave:notBuilt', ...
         'vintrask: the compiled module is not built or not on the path (see the lassowave README).');
 end
+
+%!test
+%! % The example, and the other two outcomes of a due iteration.
+%! [p, cr, cl] = vintrask (10, 100, 1, 3, 2, 0);
+%! assert ([p, cr, cl], [12.5, 0, 2]);
+%! [p, cr, cl] = vintrask (10, 100, 1, 0, 2, 0);
+%! assert ([p, cr, cl], [8, 0, 0]);
+%! [p, cr, cl] = vintrask (10, 100, 1, 6, 5, 0);
+%! assert ([p, cr, cl], [10, 6, 5]);
+%!assert (vintrask (10, 11, 1, 3, 2, 0), 11)       # capped at penalty_max
+%!assert (vintrask (1.1, 100, 1, 0, 2, 0), 1)      # raised to penalty_min
+%!assert (vintrask (10, 100, 1, 3, 2, 0, "extra"), 12.5)
+
+%!test
+%! % Due every 3 iterations up to 29, then every 6, 12, 25, 50 and 100.
+%! due = @(iter) vintrask (10, 100, 1, 2, 0, iter) != 10;
+%! assert (arrayfun (due, [0, -3, 3.9, 27, 30, 36, 60, 125, 250, 500, 600]), true (1, 11));
+%! assert (arrayfun (due, [1, 2.9, 29, 31, 59, 61, 120, 249, 499, 550]), false (1, 10));
+
+%!test
+%! % The results go straight back in on the next call.
+%! p = 1; cr = 0; cl = 0;
+%! for iter = 0:40
+%!   cr = cr + 1;
+%!   [p, cr, cl] = vintrask (p, 4, 0.5, cr, cl, iter);
+%! endfor
+%! assert (p, 4);
+
+%!error <^vintrask:  vintrask: must have 6 inputs$> vintrask (1, 2, 3, 4, 5)
+%!error <^vintrask: vintrask: argument 1 \(penalty\) must not be empty\.$> vintrask ([], 100, 1, 3, 2, 0)
+%!error <^vintrask: vintrask: argument 4 \(count_raise\) must be dense, not sparse\.$> vintrask (10, 100, 1, sparse (3), 2, 0)
+%!error <^vintrask: vintrask: argument 6 \(iter\) must be a finite number within the signed 32-bit integer range\.$> vintrask (10, 100, 1, 3, 2, NaN)

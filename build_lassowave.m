@@ -1,0 +1,446 @@
+function report = build_lassowave(varargin)
+%BUILD_LASSOWAVE Build every lassowave module inside Octave or MATLAB.
+%   build_lassowave
+%   build_lassowave(outdir)
+%   build_lassowave(outdir, 'modules', {'vintrask', 'zelmonte'})
+%   report = build_lassowave(...)
+%   info = build_lassowave('-info')
+%
+%   Compiles every lassowave module with the running host's own mex command
+%   into the folder outdir (default: build-octave or build-matlab beside
+%   this file) and copies each module's help file beside it, so that
+%   "help <name>" describes it. Then use the modules with addpath(outdir).
+%
+%   MATLAB (mex): every build uses -R2017b; the large-array builds add
+%   -largeArrayDims, the 32-bit-index builds -compatibleArrayDims. Modules
+%   delivered at both levels (fenwarix) get their 32-bit-index variant in
+%   the subfolder index32/ of outdir, with its own copy of the help file.
+%   Octave (mkoctfile --mex, which is what Octave's mex command runs): Octave
+%   has a single array interface, so each module is built once, in outdir.
+%   Both: C++17, no contraction into fused multiply-adds and no fast-math
+%   (results follow the modules' written evaluation order bit for bit),
+%   only the entry points visible.
+%
+%   The module list, each module's sources, help file and array-interface
+%   level are read from the lassowave_add_module calls in the CMakeLists.txt
+%   files of the source tree, the registrations the CMake build uses; the
+%   version is the one of the project() line of CMakeLists.txt.
+%
+%   Options (name, value pairs after outdir):
+%     'modules'  cell array of module names: build only these
+%     'host'     'octave' or 'matlab' (default: the running host); naming the
+%                other host needs 'dryrun'
+%     'dryrun'   true: compile nothing, return the commands in the report
+%     'verbose'  true: pass -v to the compiler driver
+%
+%   report: one element per build (a module or its 32-bit-index variant),
+%   with fields name, variant ('large' or 'index32'), folder, ok, message
+%   (the compiler's output or what was missing) and args (the mex or
+%   mkoctfile arguments).
+%   info = build_lassowave('-info'): struct with fields version, root and
+%   modules (name, level, help, sources; paths relative to root).
+%
+%   A module that fails does not stop the others: each failure is printed
+%   with the module's name and the reason (a missing file, or the compiler's
+%   output), and at the end the error lassowave:buildFailed names the
+%   failed modules.
+%
+%   Example:
+%     build_lassowave('mex-out');
+%     addpath('mex-out');
+%     help vintrask
+
+  root = fileparts(mfilename('fullpath'));
+  info.version = read_version(root);
+  info.root = root;
+  info.modules = read_modules(root);
+  if nargin == 1 && ischar(varargin{1}) && strcmp(varargin{1}, '-info')
+    report = info;
+    return;
+  end
+
+  is_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
+  opts = struct('modules', {{}}, 'host', '', 'dryrun', false, 'verbose', false);
+  outdir = '';
+  args = varargin;
+  if ~isempty(args) && mod(numel(args), 2) == 1
+    outdir = args{1};
+    args = args(2:end);
+  end
+  for k = 1:2:numel(args)
+    key = args{k};
+    if ~ischar(key) || ~isfield(opts, key)
+      error('lassowave:badOption', 'build_lassowave: unknown option %s.', describe(key));
+    end
+    opts.(key) = args{k + 1};
+  end
+  if isempty(opts.host)
+    if is_octave
+      opts.host = 'octave';
+    else
+      opts.host = 'matlab';
+    end
+  end
+  if ~any(strcmp(opts.host, {'octave', 'matlab'}))
+    error('lassowave:badOption', 'build_lassowave: option host must be ''octave'' or ''matlab''.');
+  end
+  if strcmp(opts.host, 'octave') ~= is_octave && ~opts.dryrun
+    error('lassowave:badOption', ...
+          'build_lassowave: cannot build for %s while running in another host (use ''dryrun'', true).', ...
+          opts.host);
+  end
+  if isempty(outdir)
+    outdir = fullfile(root, ['build-' opts.host]);
+  end
+
+  modules = info.modules;
+  if ~isempty(opts.modules)
+    names = {modules.name};
+    wanted = cellstr(opts.modules);
+    unknown = setdiff(wanted, names);
+    if ~isempty(unknown)
+      error('lassowave:badOption', 'build_lassowave: no module named %s.', unknown{1});
+    end
+    modules = modules(ismember(names, wanted));
+  end
+
+  builds = plan_builds(modules, outdir, strcmp(opts.host, 'octave'));
+  if strcmp(opts.host, 'octave')
+    host_text = ['Octave ' version()];
+  else
+    host_text = ['MATLAB ' version()];
+  end
+  if ~opts.dryrun
+    fprintf('lassowave %s: building %d modules for %s into %s\n', info.version, ...
+            numel(modules), host_text, outdir);
+    % A module still loaded from an earlier build would keep its old code
+    % (and, on Windows, its file locked).
+    if is_octave
+      clear('-f', modules.name);
+    else
+      clear('mex');
+    end
+  end
+
+  for k = 1:numel(builds)
+    b = builds(k);
+    if strcmp(opts.host, 'octave')
+      [b.args, env] = octave_args(b, root, opts.verbose);
+    else
+      b.args = matlab_args(b, root, opts.verbose);
+      env = {};
+    end
+    if ~opts.dryrun
+      b = run_build(b, root, env, opts.host);
+    end
+    builds(k) = b;
+  end
+
+  if ~opts.dryrun
+    failed = builds(~[builds.ok]);
+    for k = 1:numel(failed)
+      fprintf(2, '\nbuild_lassowave: module %s failed: %s\n', label(failed(k)), ...
+              strtrim(failed(k).message));
+    end
+    if ~isempty(failed)
+      names = arrayfun(@label, failed, 'UniformOutput', false);
+      error('lassowave:buildFailed', 'build_lassowave: %d of %d builds failed: %s.', ...
+            numel(failed), numel(builds), strjoin(names, ', '));
+    end
+    fprintf('lassowave %s: %d modules built; use them with addpath(''%s'')\n', ...
+            info.version, numel(modules), outdir);
+  end
+  if nargout > 0
+    report = builds;
+  end
+end
+
+function v = read_version(root)
+  file = fullfile(root, 'CMakeLists.txt');
+  tok = regexp(fileread(file), 'project\s*\(\s*lassowave\s+VERSION\s+(\d+\.\d+\.\d+)', ...
+               'tokens', 'once');
+  if isempty(tok)
+    error('lassowave:noVersion', 'build_lassowave: %s has no project(lassowave VERSION x.y.z) line.', file);
+  end
+  v = tok{1};
+end
+
+function modules = read_modules(root)
+  % The subsystem folders in the order the top-level CMakeLists.txt adds
+  % them, and in each the lassowave_add_module calls in their order: the
+  % order in which CMake registers the modules.
+  modules = struct('name', {}, 'level', {}, 'help', {}, 'sources', {});
+  top = strip_comments(fileread(fullfile(root, 'CMakeLists.txt')));
+  dirs = regexp(top, 'add_subdirectory\s*\(\s*([^\s\)]+)', 'tokens');
+  for d = 1:numel(dirs)
+    file = fullfile(root, dirs{d}{1}, 'CMakeLists.txt');
+    if exist(file, 'file') ~= 2
+      continue;
+    end
+    calls = regexp(strip_comments(fileread(file)), 'lassowave_add_module\s*\(([^\)]*)\)', 'tokens');
+    for c = 1:numel(calls)
+      m = parse_call(calls{c}{1}, dirs{d}{1}, file);
+      if any(strcmp(m.name, {modules.name}))
+        error('lassowave:badTable', 'build_lassowave: module %s is registered twice (%s).', m.name, file);
+      end
+      modules(end + 1) = m; %#ok<AGROW>
+    end
+  end
+  if isempty(modules)
+    error('lassowave:badTable', 'build_lassowave: found no lassowave_add_module call under %s.', root);
+  end
+end
+
+function txt = strip_comments(txt)
+  txt = regexprep(txt, '#[^\n]*', '');
+end
+
+function m = parse_call(text, dir, file)
+  m = struct('name', '', 'level', 'large', 'help', '', 'sources', {{}});
+  words = regexp(strtrim(text), '\s+', 'split');
+  key = '';
+  index32 = false;
+  also32 = false;
+  for w = 1:numel(words)
+    word = words{w};
+    if any(word == '$') || any(word == '"')
+      error('lassowave:badTable', ...
+            'build_lassowave: %s passes %s to lassowave_add_module; only plain names and file names are understood.', ...
+            file, word);
+    end
+    switch word
+      case {'NAME', 'SOURCES', 'HELP'}
+        key = word;
+      case 'INDEX32'
+        index32 = true;
+        key = '';
+      case 'ALSO_INDEX32'
+        also32 = true;
+        key = '';
+      otherwise
+        switch key
+          case 'NAME'
+            m.name = word;
+          case 'HELP'
+            m.help = [dir '/' word];
+          case 'SOURCES'
+            m.sources{end + 1} = [dir '/' word];
+          otherwise
+            error('lassowave:badTable', 'build_lassowave: %s: unexpected %s in a lassowave_add_module call.', ...
+                  file, word);
+        end
+    end
+  end
+  if isempty(m.name) || isempty(m.sources)
+    error('lassowave:badTable', 'build_lassowave: %s: a lassowave_add_module call without NAME or SOURCES.', file);
+  end
+  if index32
+    m.level = 'index32';
+  elseif also32
+    m.level = 'large+index32';
+  end
+end
+
+function builds = plan_builds(modules, outdir, for_octave)
+  builds = struct('name', {}, 'variant', {}, 'folder', {}, 'ok', {}, 'message', {}, ...
+                  'args', {}, 'help', {}, 'sources', {});
+  for k = 1:numel(modules)
+    m = modules(k);
+    b = struct('name', m.name, 'variant', 'large', 'folder', outdir, 'ok', false, ...
+               'message', '', 'args', {{}}, 'help', m.help, 'sources', {m.sources});
+    switch m.level
+      case 'large'
+        builds(end + 1) = b; %#ok<AGROW>
+      case 'index32'
+        % In Octave the one array interface serves the 32-bit-index modules.
+        if ~for_octave
+          b.variant = 'index32';
+        end
+        builds(end + 1) = b; %#ok<AGROW>
+      case 'large+index32'
+        builds(end + 1) = b; %#ok<AGROW>
+        if ~for_octave
+          b.variant = 'index32';
+          b.folder = fullfile(outdir, 'index32');
+          builds(end + 1) = b; %#ok<AGROW>
+        end
+    end
+  end
+end
+
+function files = source_files(b, root)
+  files = cell(1, numel(b.sources) + 1);
+  for k = 1:numel(b.sources)
+    files{k} = native_path(root, b.sources{k});
+  end
+  files{end} = fullfile(root, 'host', 'mex_api_version.c');
+end
+
+function p = native_path(root, relative)
+  parts = regexp(relative, '/', 'split');
+  p = fullfile(root, parts{:});
+end
+
+function [args, env] = octave_args(b, root, verbose)
+  common = '-Wall -Wextra -Wpedantic -ffp-contract=off -fno-fast-math -fvisibility=hidden';
+  % The compiler flags go through the environment, as mkoctfile expects;
+  % they extend Octave's own flags.
+  base_cxx = '';
+  base_c = '';
+  if exist('OCTAVE_VERSION', 'builtin') ~= 0
+    base_cxx = strtrim(mkoctfile('-p', 'CXXFLAGS'));
+    base_c = strtrim(mkoctfile('-p', 'CFLAGS'));
+  end
+  env = {'CXXFLAGS', [base_cxx ' -std=c++17 ' common ' -fvisibility-inlines-hidden'], ...
+         'CFLAGS', [base_c ' -std=c99 ' common]};
+  args = [{'--mex', ['-I' fullfile(root, 'host')], '-o', fullfile(b.folder, [b.name '.mex'])}, ...
+          source_files(b, root), {'-lm', '-Wl,-Bsymbolic'}];
+  if isunix() && ~ismac()
+    args{end + 1} = ['-Wl,--version-script=' fullfile(root, 'host', 'mex_exports.map')];
+  end
+  if verbose
+    args = [{'-v'}, args];
+  end
+end
+
+function args = matlab_args(b, root, verbose)
+  if strcmp(b.variant, 'index32')
+    dims = '-compatibleArrayDims';
+  else
+    dims = '-largeArrayDims';
+  end
+  args = {'-R2017b', dims, ['-I' fullfile(root, 'host')], '-outdir', b.folder, '-output', b.name};
+  if ispc()
+    % Microsoft's compiler: C++17, strict floating point (no contraction).
+    args{end + 1} = 'COMPFLAGS=$COMPFLAGS /std:c++17 /fp:strict';
+  else
+    common = '-ffp-contract=off -fno-fast-math -fvisibility=hidden';
+    args = [args, {['CXXFLAGS=$CXXFLAGS -std=c++17 ' common ' -fvisibility-inlines-hidden'], ...
+                   ['CFLAGS=$CFLAGS ' common], '-lm'}];
+  end
+  if verbose
+    args{end + 1} = '-v';
+  end
+  args = [args, source_files(b, root)];
+end
+
+function b = run_build(b, root, env, host)
+  fprintf('  %-12s', label(b));
+  missing = {};
+  files = [b.sources, {'host/mex_api_version.c'}];
+  if ~isempty(b.help)
+    files{end + 1} = b.help;
+  end
+  for k = 1:numel(files)
+    if ~file_exists(native_path(root, files{k}))
+      missing{end + 1} = files{k}; %#ok<AGROW>
+    end
+  end
+  if ~isempty(missing)
+    b.message = sprintf('missing file %s', strjoin(missing, ', '));
+    fprintf('FAILED\n');
+    return;
+  end
+  if exist(b.folder, 'dir') ~= 7
+    [ok, msg] = mkdir(b.folder);
+    if ~ok
+      b.message = sprintf('cannot create the folder %s: %s', b.folder, msg);
+      fprintf('FAILED\n');
+      return;
+    end
+  end
+  % Remove an earlier build first, so that a failed build leaves no stale
+  % module behind.
+  target = fullfile(b.folder, [b.name '.' mexext_for(host)]);
+  if file_exists(target)
+    delete(target);
+  end
+
+  if strcmp(host, 'octave')
+    saved = cell(size(env));
+    for k = 1:2:numel(env)
+      saved{k} = env{k};
+      saved{k + 1} = getenv(env{k});
+      setenv(env{k}, env{k + 1});
+    end
+    % mkoctfile (what Octave's mex runs) as a command of its own, so that
+    % the compiler's messages can be captured and reported.
+    cmd = shell_quote(fullfile(__octave_config_info__('bindir'), 'mkoctfile'));
+    for k = 1:numel(b.args)
+      cmd = [cmd ' ' shell_quote(b.args{k})]; %#ok<AGROW>
+    end
+    [status, out] = system([cmd ' 2>&1']);
+    for k = 1:2:numel(saved)
+      setenv(saved{k}, saved{k + 1});
+    end
+  else
+    try
+      mex(b.args{:});
+      out = '';
+      status = 0;
+    catch err
+      out = err.message;
+      status = 1;
+    end
+  end
+  if status ~= 0 || ~file_exists(target)
+    if isempty(strtrim(out))
+      out = sprintf('the compiler reported status %d and wrote no %s', status, target);
+    end
+    b.message = out;
+    fprintf('FAILED\n');
+    return;
+  end
+  if ~isempty(b.help)
+    [ok, msg] = copyfile(native_path(root, b.help), fullfile(b.folder, [b.name '.m']));
+    if ~ok
+      b.message = sprintf('cannot copy the help file %s: %s', b.help, msg);
+      fprintf('FAILED\n');
+      return;
+    end
+  end
+  b.ok = true;
+  b.message = out;
+  if isempty(strtrim(out))
+    fprintf('ok\n');
+  else
+    fprintf('ok, with compiler messages:\n%s\n', out);
+  end
+end
+
+function q = shell_quote(a)
+  if ispc()
+    q = ['"' a '"'];
+  else
+    q = ['''' strrep(a, '''', '''\''''') ''''];
+  end
+end
+
+function yes = file_exists(p)
+  % exist(p, 'file') says 3 for a MEX file and 2 for others; dir says yes.
+  yes = ~isempty(dir(p));
+end
+
+function ext = mexext_for(host)
+  if strcmp(host, 'octave')
+    ext = 'mex';
+  else
+    ext = mexext();
+  end
+end
+
+function s = label(b)
+  if strcmp(b.variant, 'index32') && ~isempty(regexp(b.folder, '[\\/]index32$', 'once'))
+    s = [b.name ' (32-bit-index variant)'];
+  else
+    s = b.name;
+  end
+end
+
+function s = describe(x)
+  if ischar(x)
+    s = ['''' x ''''];
+  else
+    s = ['of class ' class(x)];
+  end
+end
