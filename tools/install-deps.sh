@@ -7,6 +7,8 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
+# The examples draw their figures with gnuplot (any of Debian's builds).
+command -v gnuplot >/dev/null 2>&1 || missing+=(gnuplot-nox)
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
   sudo=""
