@@ -20,3 +20,13 @@ function varargout = brastelin(varargin)
   error('lassowave:notBuilt', ...
         'brastelin: the compiled module is not built or not on the path (see the lassowave README).');
 end
+
+%!test
+%! % The example (scaling off), and the same call as gravenmor with scaling on.
+%! [v, s1, s2, g, q, w1, w2, z] = brastelin (6, 0, 8, 3, 5);
+%! assert ([v, s1, s2, g, q, w1, w2, z], [6, 1, 1, 1, 1, 3, 5, 0]);
+%! [v, s1, s2, g, q, w1, w2, z] = brastelin (6, 2, 8, 3, 5);
+%! assert ([v, s1, s2, g, q, w1, w2, z], [24, 2, 8, 4, 0.5, 6, 40, 0]);
+
+%!error <^brastelin:  gravenmor: must have 5 inputs$> brastelin (1, 2, 3, 4)
+%!error <^brastelin: gravenmor: argument 2 \(scale_1\) must not be empty\.$> brastelin (6, [], 8, 3, 5)

@@ -41,3 +41,24 @@ function varargout = gravenmor(varargin)
   error('lassowave:notBuilt', ...
         'gravenmor: the compiled module is not built or not on the path (see the lassowave README).');
 end
+
+%!test
+%! % The example: scaling on.
+%! [v, s1, s2, g, q, w1, w2, z] = gravenmor (6, 2, 8, 3, 5);
+%! assert ([v, s1, s2, g, q, w1, w2, z], [24, 2, 8, 4, 0.5, 6, 40, 0]);
+%!test
+%! % Scaling off strictly below 1e-7: both factors become 1.
+%! [v, s1, s2, g, q, w1, w2, z] = gravenmor (6, 0, 8, 3, 5);
+%! assert ([v, s1, s2, g, q, w1, w2, z], [6, 1, 1, 1, 1, 3, 5, 0]);
+%! assert (gravenmor (6, 0.99e-7, 8, 3, 5), 6);
+%! assert (gravenmor (6, -2, 8, 3, 5), 6);
+%! assert (gravenmor (6, 1e-7, 8, 3, 5), (8 / 1e-7) * 6);
+%!test
+%! % Fewer results: the first ones.
+%! [v, s1] = gravenmor (6, 2, 8, 3, 5);
+%! assert ([v, s1], [24, 2]);
+
+%!error <^gravenmor:  gravenmor: must have 5 inputs$> gravenmor (1, 2, 3, 4)
+%!error <^gravenmor:  gravenmor: must have 5 inputs$> gravenmor (1, 2, 3, 4, 5, 6)
+%!error <^gravenmor: gravenmor: argument 2 \(scale_1\) must not be empty\.$> gravenmor (6, [], 8, 3, 5)
+%!error <^gravenmor: gravenmor: argument 4 \(weight_1\) must be of class double, not single\.$> gravenmor (6, 2, 8, single (3), 5)

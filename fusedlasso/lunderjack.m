@@ -35,3 +35,31 @@ function varargout = lunderjack(varargin)
   error('lassowave:notBuilt', ...
         'lunderjack: the compiled module is not built or not on the path (see the lassowave README).');
 end
+
+%!test
+%! % The example.
+%! [d, H] = lunderjack ([1 1 0 1]);
+%! assert (d, zeros (5, 1));
+%! assert (issparse (H));
+%! assert (full (H), [1 1 1 0 0; 0 0 0 1 1]' .* [1/sqrt(3), 1/sqrt(2)], eps);
+%!test
+%! % diag(d) + H*H' averages each group and keeps every other position.
+%! [d, H] = lunderjack ([0 1 1 0 0 1 2 1]);
+%! J = diag (d) + full (H * H');
+%! expected = blkdiag (1, ones (3) / 3, 1, ones (2) / 2, ones (2) / 2);
+%! assert (J, expected, 4 * eps);
+%! assert (size (H), [9, 3]);
+%!test
+%! % Only an exact 1 links; p = [] gives a single free position.
+%! [d, H] = lunderjack ([0.999, NaN, 2]);
+%! assert (d, ones (4, 1));
+%! assert (size (H), [4, 0]);
+%! [d, H] = lunderjack ([]);
+%! assert (d, 1);
+%! assert (size (H), [1, 0]);
+
+%!error <^lunderjack: lunderjack: requires 1 input arguments\.$> [d, H] = lunderjack ()
+%!error <^lunderjack: lunderjack: requires 2 output argument\.$> d = lunderjack ([1 0])
+%!error <^lunderjack: lunderjack: input cannot be a logical array\.$> [d, H] = lunderjack (true (1, 3))
+%!error <^lunderjack: lunderjack: input cannot be sparse$> [d, H] = lunderjack (sparse ([1 0 1]))
+%!error <^lunderjack: lunderjack: argument 1 \(p\) must be real, not complex\.$> [d, H] = lunderjack ([1 1i])

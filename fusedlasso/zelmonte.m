@@ -35,3 +35,31 @@ function varargout = zelmonte(varargin)
   error('lassowave:notBuilt', ...
         'zelmonte: the compiled module is not built or not on the path (see the lassowave README).');
 end
+
+%!assert (zelmonte ([0; 0; 10; 10], 1), [0.5; 0.5; 9.5; 9.5])
+%!assert (zelmonte ([3; 1; 2], 0), [3; 1; 2])
+%!assert (zelmonte ([4 2 3], 1), 4)            # a row is one sample
+%!assert (size (zelmonte (zeros (0, 3), 1)), [0, 1])
+%!test
+%! % Optimality: w = cumsum(x - y) lies in [-lambda, lambda], ends at 0,
+%! % and equals lambda*sign(x(k+1) - x(k)) wherever x jumps.
+%! y = [1; 5; 2; 8; 8; 3; 0; 4; 4; 9];
+%! lambda = 1.5;
+%! x = zelmonte (y, lambda);
+%! w = cumsum (x - y);
+%! assert (abs (w(end)) < 1e-12);
+%! assert (all (abs (w(1:end-1)) <= lambda + 1e-12));
+%! step = diff (x);
+%! jump = abs (step) > 1e-12;
+%! assert (any (jump));
+%! assert (w(jump), lambda * sign (step(jump)), 1e-12);
+%!test
+%! % A lambda larger than every partial sum needs flattens to the mean.
+%! y = [1; 4; 2; 7];
+%! assert (zelmonte (y, 100), mean (y) * ones (4, 1), 1e-14);
+
+%!error <^zelmonte: zelmonte: requires 2 input arguments\.$> zelmonte (1)
+%!error <^zelmonte: zelmonte: requires 1 output argument\.$> [a, b] = zelmonte (1, 1)
+%!error <^zelmonte: zelmonte: argument 1 \(y\) must be of class double, not single\.$> zelmonte (single ([1; 2]), 1)
+%!error <^zelmonte: zelmonte: argument 2 \(lambda\) must not be empty\.$> zelmonte ([1; 2], [])
+%!error <^zelmonte: zelmonte: argument 2 \(lambda\) must not be negative\.$> zelmonte ([1; 2], -1)

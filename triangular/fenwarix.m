@@ -45,3 +45,25 @@ function x = fenwarix(varargin)
   error('lassowave:notBuilt', ...
         'fenwarix: the compiled module is not built or not on the path (see the lassowave README).');
 end
+
+%!assert (fenwarix (sparse ([2 1; 0 4]), [2; 9]), [1; 2])
+%!test
+%! % With hobrinth on a Cholesky factor: R'*R*x = b, as backslash solves it.
+%! A = sparse ([4 1 0 0; 1 5 2 0; 0 2 6 1; 0 0 1 3]);
+%! b = [1; 2; 3; 4];
+%! R = chol (A);
+%! x = hobrinth (R', fenwarix (R, b));
+%! assert (x, A \ b, 1e-12);
+%!test
+%! % Only the first column of b is used; a sparse b works as well.
+%! R = sparse ([2 1; 0 4]);
+%! assert (fenwarix (R, [2 7; 9 7]), [1; 2]);
+%! assert (fenwarix (R, sparse ([2; 9])), [1; 2]);
+%! assert (size (fenwarix (sparse (0, 0), zeros (0, 1))), [0, 1]);
+
+%!error <^fenwarix: fenwarix: requires 2 input arguments\.$> fenwarix (sparse (1))
+%!error <^fenwarix: fenwarix: requires 1 output argument\.$> [a, b] = fenwarix (sparse (1), 1)
+%!error <^fenwarix: fenwarix: R should be square\.$> fenwarix (sparse ([2 1; 0 4]), [1; 2; 3])
+%!error <^fenwarix: fenwarix: R should be sparse\.$> fenwarix ([2 1; 0 4], [1; 2])
+%!error <^fenwarix: fenwarix: R not upper triangular\.$> fenwarix (sparse ([2 0; 1 4]), [1; 2])
+%!error <^fenwarix: fenwarix: argument 1 \(R\) has no stored entry in column 2\.$> fenwarix (sparse ([2 0; 0 0]), [1; 2])

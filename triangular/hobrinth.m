@@ -47,3 +47,18 @@ function x = hobrinth(varargin)
   error('lassowave:notBuilt', ...
         'hobrinth: the compiled module is not built or not on the path (see the lassowave README).');
 end
+
+%!assert (hobrinth (sparse ([2 0; 1 4]), [4; 8]), [1; 2])
+%!test
+%! % Rt' * x = b for a lower triangular Rt, as backslash solves it.
+%! Rt = sparse ([3 0 0; 1 2 0; 0 1 4]);
+%! b = [5; 1; 2];
+%! assert (hobrinth (Rt, b), Rt' \ b, 1e-14);
+%! assert (hobrinth (Rt, sparse (b)), Rt' \ b, 1e-14);
+%! assert (size (hobrinth (sparse (0, 0), zeros (0, 1))), [0, 1]);
+
+%!error <^hobrinth: hobrinth: requires 2 input arguments\.$> hobrinth (sparse (1))
+%!error <^hobrinth: hobrinth: requires 1 output argument\.$> [a, b] = hobrinth (sparse (1), 1)
+%!error <^hobrinth: hobrinth: Rt should be square\.$> hobrinth (sparse ([2 0; 1 4]), [1; 2; 3])
+%!error <^hobrinth: hobrinth: Rt should be sparse\.$> hobrinth ([2 0; 1 4], [1; 2])
+%!error <^hobrinth: hobrinth: Rt not lower triangular\.$> hobrinth (sparse ([2 1; 1 0]), [1; 2])

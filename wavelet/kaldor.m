@@ -54,3 +54,28 @@ function varargout = kaldor(varargin)
   error('lassowave:notBuilt', ...
         'kaldor: the compiled module is not built or not on the path (see the lassowave README).');
 end
+
+%!assert (kaldor ([1 2 3 4], [1 1] / sqrt(2), 1), [3 7 -1 -1] / sqrt(2), 4 * eps)
+%!test
+%! % Without L: as many levels as the length halves while even.
+%! [y, L] = kaldor ([1 2 3 4], [1 1] / sqrt(2));
+%! assert (L, 2);
+%! assert (y, [5, -2, -1/sqrt(2), -1/sqrt(2)], 8 * eps);
+%! assert (kaldor ([1 2 3 4], [1 1], 0), [1 2 3 4]);
+%!test
+%! % An orthonormal filter keeps the energy; vestran inverts, 1-D and 2-D.
+%! h = [1+sqrt(3), 3+sqrt(3), 3-sqrt(3), 1-sqrt(3)] / (4*sqrt(2));
+%! x = sin (1:16) + (1:16) / 4;
+%! y = kaldor (x, h, 3);
+%! assert (norm (y), norm (x), 1e-12);
+%! assert (vestran (y, h, 3), x, 1e-12);
+%! X = reshape (cos (1:64), 8, 8);
+%! assert (vestran (kaldor (X, h, 2), h, 2), X, 1e-12);
+%! assert (size (kaldor (x', h, 2)), [16, 1]);
+
+%!error <^kaldor: There are at least 2 input parameters required!$> kaldor ([1 2])
+%!error <^kaldor: There are at most 3 input parameters allowed!$> kaldor ([1 2], [1 1], 1, 1)
+%!error <^kaldor: Input 2 \(h\) must have at least 1 filter tap!$> kaldor ([1 2], [])
+%!error <^kaldor: The number of levels, L, must be a non-negative integer$> kaldor ([1 2], [1 1], -1)
+%!error <^kaldor: Maximum number of levels is zero; no decomposition can be performed!$> kaldor ([1 2 3], [1 1])
+%!error <^kaldor: Input 1 \(x\) must be of class double, not single!$> kaldor (single ([1 2]), [1 1])

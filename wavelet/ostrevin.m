@@ -54,3 +54,36 @@ function varargout = ostrevin(varargin)
   error('lassowave:notBuilt', ...
         'ostrevin: the compiled module is not built or not on the path (see the lassowave README).');
 end
+
+%!test
+%! % The example.
+%! [yl, yh, L] = ostrevin ([1 2 3 4], [1 1], 1);
+%! assert (yl, [3 5 7 5]);
+%! assert (yh, [-1 -1 -1 3]);
+%! assert (L, 1);
+%!test
+%! % Band layout: rows give L*N columns, columns N-by-L, matrices 3*N*L.
+%! h = [1 1] / sqrt(2);
+%! [yl, yh, L] = ostrevin (1:8, h);
+%! assert ([size(yl), size(yh), L], [1, 8, 1, 24, 3]);
+%! [yl, yh] = ostrevin ((1:8)', h, 2);
+%! assert ([size(yl), size(yh)], [8, 1, 8, 2]);
+%! [yl, yh] = ostrevin (ones (4, 8), h, 2);
+%! assert ([size(yl), size(yh)], [4, 8, 4, 48]);
+%! % A constant stays in the low band (scaled by sum(h)^2 per level).
+%! assert (yl, 4 * ones (4, 8), 1e-14);
+%! assert (yh, zeros (4, 48), 1e-14);
+%!test
+%! % A shift of the signal shifts every band the same way.
+%! h = [1+sqrt(3), 3+sqrt(3), 3-sqrt(3), 1-sqrt(3)] / (4*sqrt(2));
+%! x = sin ((1:16) / 2) .^ 3;
+%! [yl, yh] = ostrevin (x, h, 2);
+%! [yl2, yh2] = ostrevin (circshift (x, [0, 3]), h, 2);
+%! assert (yl2, circshift (yl, [0, 3]), 1e-13);
+%! assert (yh2(1:16), circshift (yh(1:16), [0, 3]), 1e-13);
+
+%!error <^ostrevin: There are at least 2 input parameters required!$> ostrevin ([1 2])
+%!error <^ostrevin: There are at most 3 input parameters allowed!$> ostrevin ([1 2], [1 1], 1, 1)
+%!error <^ostrevin: Input 2 \(h\) must have at least 1 filter tap!$> ostrevin ([1 2], [])
+%!error <^ostrevin: The matrix column dimension must be of size n\*2\^\(L\)$> ostrevin (1:6, [1 1], 2)
+%!error <^ostrevin: Input 1 \(x\) must be dense, not sparse!$> ostrevin (sparse ([1 2]), [1 1])

@@ -49,3 +49,25 @@ function varargout = quillomar(varargin)
   error('lassowave:notBuilt', ...
         'quillomar: the compiled module is not built or not on the path (see the lassowave README).');
 end
+
+%!test
+%! % The example, and round trips in 1-D and 2-D with an orthonormal filter.
+%! h = [1 1] / sqrt(2);
+%! [yl, yh] = ostrevin ([1 2 3 4], h, 2);
+%! [x, L] = quillomar (yl, yh, h, 2);
+%! assert (x, [1 2 3 4], 1e-14);
+%! assert (L, 2);
+%! h = [1+sqrt(3), 3+sqrt(3), 3-sqrt(3), 1-sqrt(3)] / (4*sqrt(2));
+%! x = cos (1:16) .* (1:16);
+%! [yl, yh] = ostrevin (x, h, 3);
+%! assert (quillomar (yl, yh, h, 3), x, 1e-12);
+%! [yl, yh] = ostrevin (x', h, 2);
+%! assert (quillomar (yl, yh, h, 2), x', 1e-12);
+%! X = reshape (sin (1:64), 8, 8);
+%! [yl, yh] = ostrevin (X, h, 2);
+%! assert (quillomar (yl, yh, h, 2), X, 1e-12);
+
+%!error <^quillomar: There are at least 3 input parameters required!$> quillomar ([1 2], [1 2])
+%!error <^quillomar: There are at most 4 input parameters allowed!$> quillomar ([1 2], [1 2], [1 1], 1, 1)
+%!error <^quillomar: Dimensions of first two input vectors not consistent!$> quillomar ([1 2], [1 2 3], [1 1], 1)
+%!error <^quillomar: Input 3 \(h\) must have at least 1 filter tap!$> quillomar ([1 2], [1 2], [], 1)

@@ -51,3 +51,22 @@ function varargout = vestran(varargin)
   error('lassowave:notBuilt', ...
         'vestran: the compiled module is not built or not on the path (see the lassowave README).');
 end
+
+%!assert (vestran ([5 -2 -1/sqrt(2) -1/sqrt(2)], [1 1] / sqrt(2), 2), [1 2 3 4], 8 * eps)
+%!test
+%! % vestran undoes kaldor for an orthonormal filter, for vectors and matrices.
+%! h = [1+sqrt(3), 3+sqrt(3), 3-sqrt(3), 1-sqrt(3)] / (4*sqrt(2));
+%! x = (1:8) .^ 2;
+%! [y, L] = kaldor (x, h);
+%! [z, L2] = vestran (y, h);
+%! assert ([L, L2], [3, 3]);
+%! assert (z, x, 1e-11);
+%! X = reshape (sin (1:32), 4, 8);
+%! assert (vestran (kaldor (X, h, 1), h, 1), X, 1e-12);
+%! assert (vestran ([1 2 3], [1 1], 0), [1 2 3]);
+
+%!error <^vestran: There are at least 2 input parameters required!$> vestran ([1 2])
+%!error <^vestran: There are at most 3 input parameters allowed!$> vestran ([1 2], [1 1], 1, 1)
+%!error <^vestran: Input 2 \(h\) must have at least 2 filter taps!$> vestran ([1 2], 1)
+%!error <^vestran: The number of levels, L, must be a non-negative integer$> vestran ([1 2], [1 1], NaN)
+%!error <^vestran: The matrix row dimension must be of size m\*2\^\(L\)$> vestran (ones (6, 8), [1 1], 2)

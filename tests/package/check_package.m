@@ -42,6 +42,9 @@ function status = check_package(tarball, table_file)
       fail = regexp(printed, 'FAIL\s+(\d+)', 'tokens', 'once');
       assert(! isempty(pass) && str2double(pass{1}) > 0, 'pkg test ran no test');
       assert(isempty(fail) || str2double(fail{1}) == 0, 'pkg test: %s tests fail', fail{1});
+      untested = regexp(printed, '(\d+) \(of \d+\) \.m files? (have|has) no tests', 'tokens', 'once');
+      assert(isempty(untested) || str2double(untested{1}) == 0, ...
+             'pkg test: %s help files have no built-in tests', untested{1});
 
       pkg('unload', 'lassowave');
       assert(isempty(which(names{1})), '%s is still on the path after pkg unload', names{1});
