@@ -365,7 +365,7 @@ function b = run_build(b, root, env, host)
     end
     % mkoctfile (what Octave's mex runs) as a command of its own, so that
     % the compiler's messages can be captured and reported.
-    cmd = shell_quote(fullfile(__octave_config_info__('bindir'), 'mkoctfile'));
+    cmd = shell_quote(fullfile(feval('__octave_config_info__', 'bindir'), 'mkoctfile'));
     for k = 1:numel(b.args)
       cmd = [cmd ' ' shell_quote(b.args{k})]; %#ok<AGROW>
     end
