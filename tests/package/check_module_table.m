@@ -25,6 +25,10 @@ function status = check_module_table(root, table_file, version)
             strjoin(expected, "\n  "), strjoin(got, "\n  "));
     end
 
+    % build_lassowave.m must also parse in MATLAB: no Octave-only syntax
+    % outside comments and strings.
+    check_matlab_syntax(fullfile(root, 'build_lassowave.m'));
+
     % A module a build script could not understand is an error, not a
     % silently missing module.
     tree = tempname();
@@ -63,6 +67,18 @@ function rows = read_table(file)
     l = strtrim(line{1});
     if ! isempty(l) && l(1) != '#'
       rows{end + 1} = strjoin(strsplit(l, ' '), ' ');
+    end
+  end
+end
+
+function check_matlab_syntax(file)
+  lines = strsplit(fileread(file), "\n");
+  for k = 1:numel(lines)
+    code = regexprep(lines{k}, "'([^']|'')*'", "''");   % strings
+    code = regexprep(code, '%.*$', '');                  % comments
+    bad = regexp(code, '(!|"|#|\+=|-=|\+\+|\<end(if|for|while|function|switch)\>|\<end_try_catch\>|\<unwind_protect|(^|[^\w])__\w)', 'match', 'once');
+    if ! isempty(bad)
+      error('%s:%d uses %s, which MATLAB does not parse: %s', file, k, bad, strtrim(lines{k}));
     end
   end
 end
