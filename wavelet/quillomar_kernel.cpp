@@ -28,7 +28,7 @@ std::int32_t level_spacing(std::int64_t k, std::int32_t D) {
 // Scratch of one call, carved from a single mxCalloc block.
 struct Scratch {
   double *R;                       // m·n in 2-D (the rebuilt row high-pass), else null
-  double *line1, *line2;           // P each
+  double *line1;                   // P: a matrix row's rebuilt values
   double *seg0, *seg1, *seg2, *seg3;  // P + lh - 1 each: low-pass, bands 1, 2, 3
   double *g0, *g1;                 // lh each
 };
@@ -37,13 +37,12 @@ Scratch take_scratch(std::int32_t m, std::int32_t n, std::int32_t lh) {
   const std::size_t P = std::size_t(m > n ? m : n);
   const std::size_t image = m > 1 ? std::size_t(m) * std::size_t(n) : 0;
   const std::size_t seg = P + std::size_t(lh) - 1;
-  const std::size_t total = image + 2 * P + 4 * seg + 2 * std::size_t(lh);
+  const std::size_t total = image + P + 4 * seg + 2 * std::size_t(lh);
   double *p = static_cast<double *>(mxCalloc(total, sizeof(double)));
   Scratch s{};
   s.R = image ? p : nullptr;
   s.line1 = p + image;
-  s.line2 = s.line1 + P;
-  s.seg0 = s.line2 + P;
+  s.seg0 = s.line1 + P;
   s.seg1 = s.seg0 + seg;
   s.seg2 = s.seg1 + seg;
   s.seg3 = s.seg2 + seg;
@@ -52,19 +51,14 @@ Scratch take_scratch(std::int32_t m, std::int32_t n, std::int32_t lh) {
   return s;
 }
 
-// Copies line[(p + t·s)·stride], t = 0 .. count-1, into seg.
-inline void gather(double *seg, const double *line, Index stride, Index p, Index s, Index count) {
-  const Index step = s * stride;
-  const double *src = line + p * stride;
-  for (Index t = 0; t < count; ++t) seg[t] = src[t * step];
+// Copies the count samples line[t·stride] into seg.
+inline void gather(double *seg, const double *line, Index stride, Index count) {
+  for (Index t = 0; t < count; ++t) seg[t] = line[t * stride];
 }
 
-// Stores vals[t] at line[(p + t·s)·stride], t = 0 .. count-1.
-inline void scatter(double *line, const double *vals, Index stride, Index p, Index s,
-                    Index count) {
-  const Index step = s * stride;
-  double *dst = line + p * stride;
-  for (Index t = 0; t < count; ++t) dst[t * step] = vals[t];
+// Stores vals[t] at line[t·stride], t = 0 .. count-1.
+inline void scatter(double *line, const double *vals, Index stride, Index count) {
+  for (Index t = 0; t < count; ++t) line[t * stride] = vals[t];
 }
 
 }  // namespace
@@ -93,6 +87,65 @@ void bpconv(double *out, std::int32_t lx, const double *g0, const double *g1, st
     std::memcpy(out + i0, sum, std::size_t(nb) * sizeof(double));
   }
 }
+
+namespace {
+
+// The level statement along a whole line: for i = 0 .. D-1,
+//   out[i] = sum_j (a[(i - (lh-1-j)·s) mod D]*g0[lh-1-j]
+//                   + d[(i - (lh-1-j)·s) mod D]*g1[lh-1-j]),
+// one running sum from +0.0 adding, for each j in increasing order, the
+// low-pass product and then the high-pass product. Splitting the line into
+// its s phases and running bpconv on each gives exactly these sums in this
+// order; working on the whole line reads it once, contiguously, per level.
+// a, d and out hold D doubles each; 1 <= s <= D and s divides D.
+void bpconv_spaced(double *out, Index D, Index s, const double *g0, const double *g1,
+                   std::int32_t lh, const double *a, const double *d) {
+  const Index back = Index(lh - 1) % D * s % D;  // ((lh-1)·s) mod D, without overflow
+  double sum[block];
+  for (Index i0 = 0; i0 < D; i0 += block) {
+    const Index nb = D - i0 < block ? D - i0 : block;
+    for (Index b = 0; b < nb; ++b) sum[b] = 0.0;
+    Index off = back == 0 ? 0 : D - back;  // ((j - (lh-1))·s) mod D
+    for (Index j = 0; j < lh; ++j) {
+      const double c0 = g0[lh - 1 - j], c1 = g1[lh - 1 - j];
+      Index start = i0 + off;
+      if (start >= D) start -= D;
+      const Index first = D - start < nb ? D - start : nb;  // samples before the wrap
+      const double *u = a + start, *v = d + start;
+      if (first == block) {  // the common case: a whole block without a wrap
+        for (Index b = 0; b < block; ++b) {
+          sum[b] += u[b] * c0;
+          sum[b] += v[b] * c1;
+        }
+      } else {
+        for (Index b = 0; b < first; ++b) {
+          sum[b] += u[b] * c0;
+          sum[b] += v[b] * c1;
+        }
+        const double *uw = a - first, *vw = d - first;  // past the wrap
+        for (Index b = first; b < nb; ++b) {
+          sum[b] += uw[b] * c0;
+          sum[b] += vw[b] * c1;
+        }
+      }
+      off += s;
+      if (off >= D) off -= D;
+    }
+    std::memcpy(out + i0, sum, std::size_t(nb) * sizeof(double));
+  }
+}
+
+// One level along a line whose low-pass and high-pass samples sit in lowseg
+// and highseg from element lh-1 on (room for D + lh - 1 doubles each).
+inline void synthesise_line(double *out, Index D, Index s, const double *g0, const double *g1,
+                            std::int32_t lh, double *lowseg, double *highseg) {
+  if (s == 1)
+    bpconv(out, std::int32_t(D), g0, g1, lh, lowseg, highseg);
+  else
+    bpconv_spaced(out, D, s, g0, g1, lh, lowseg + (lh - 1), highseg + (lh - 1));
+}
+
+}  // namespace
 
 void QUILLOMAR(double *x, std::int32_t M, std::int32_t N, const double *h, std::int32_t lh,
                std::int32_t L, const double *yl, const double *yh) {
@@ -124,35 +177,35 @@ void QUILLOMAR(double *x, std::int32_t M, std::int32_t N, const double *h, std::
     // with band 3 the row high-pass (into R).
     if (m > 1) {
       const Index s = level_spacing(k, m);
-      const Index am = rows / s, phases = rows / am;
       const double *band2 = band1 + cols * rows, *band3 = band2 + cols * rows;
+      const std::size_t bytes = std::size_t(rows) * sizeof(double);
       for (Index c = 0; c < cols; ++c) {
-        double *xc = x + c * rows, *Rc = w.R + c * rows;
-        for (Index p = 0; p < phases; ++p) {
-          gather(w.seg0 + off, xc, 1, p, s, am);
-          gather(w.seg1 + off, band1 + c * rows, 1, p, s, am);
-          gather(w.seg2 + off, band2 + c * rows, 1, p, s, am);
-          gather(w.seg3 + off, band3 + c * rows, 1, p, s, am);
-          bpconv(w.line1, std::int32_t(am), w.g0, w.g1, lh, w.seg0, w.seg1);
-          bpconv(w.line2, std::int32_t(am), w.g0, w.g1, lh, w.seg2, w.seg3);
-          scatter(xc, w.line1, 1, p, s, am);
-          scatter(Rc, w.line2, 1, p, s, am);
-        }
+        double *xc = x + c * rows;
+        std::memcpy(w.seg0 + off, xc, bytes);
+        std::memcpy(w.seg1 + off, band1 + c * rows, bytes);
+        std::memcpy(w.seg2 + off, band2 + c * rows, bytes);
+        std::memcpy(w.seg3 + off, band3 + c * rows, bytes);
+        synthesise_line(xc, rows, s, w.g0, w.g1, lh, w.seg0, w.seg1);
+        synthesise_line(w.R + c * rows, rows, s, w.g0, w.g1, lh, w.seg2, w.seg3);
       }
     }
 
-    // Row pass: each row of x with its high-pass line (R in 2-D, the level's
-    // band in 1-D), along the columns (stride m in storage).
+    // Row pass: each row of x with its high-pass line (the level's band in
+    // 1-D, R in 2-D). A row of a matrix lies at stride m in storage and is
+    // gathered into the segments first.
     {
       const Index s = level_spacing(k, n);
-      const Index an = cols / s, phases = cols / an;
-      const double *high = one_d ? band1 : w.R;
-      for (Index r = 0; r < rows; ++r) {
-        for (Index p = 0; p < phases; ++p) {
-          gather(w.seg0 + off, x + r, rows, p, s, an);
-          gather(w.seg1 + off, high + r, rows, p, s, an);
-          bpconv(w.line1, std::int32_t(an), w.g0, w.g1, lh, w.seg0, w.seg1);
-          scatter(x + r, w.line1, rows, p, s, an);
+      if (one_d) {
+        const std::size_t bytes = std::size_t(cols) * sizeof(double);
+        std::memcpy(w.seg0 + off, x, bytes);
+        std::memcpy(w.seg1 + off, band1, bytes);
+        synthesise_line(x, cols, s, w.g0, w.g1, lh, w.seg0, w.seg1);
+      } else {
+        for (Index r = 0; r < rows; ++r) {
+          gather(w.seg0 + off, x + r, rows, cols);
+          gather(w.seg1 + off, w.R + r, rows, cols);
+          synthesise_line(w.line1, cols, s, w.g0, w.g1, lh, w.seg0, w.seg1);
+          scatter(x + r, w.line1, rows, cols);
         }
       }
     }

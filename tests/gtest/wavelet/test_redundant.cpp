@@ -298,7 +298,7 @@ TEST(Ostrevin, MatchesTheLevelStatementBitForBit) {
   // Every level equals the dilated filter pair applied circularly to the
   // previous low-pass; the phase/segment machinery must give the same bits.
   for (const Shape s : {Shape{1, 32}, Shape{32, 1}, Shape{8, 16}, Shape{16, 4}, Shape{2, 2},
-                        Shape{4, 12}, Shape{1, 24}})
+                        Shape{4, 12}, Shape{1, 24}, Shape{1, 96}, Shape{40, 64}})
     for (const Vec *h : {&haar, &db8, &db4})
       for (std::int64_t L = 0; L <= max_levels(s); ++L) {
         SCOPED_TRACE(std::to_string(s.M) + "x" + std::to_string(s.N) + " L=" +
@@ -368,7 +368,8 @@ TEST(Quillomar, WorkedExamples) {
 }
 
 TEST(Quillomar, MatchesTheLevelStatementBitForBit) {
-  for (const Shape s : {Shape{1, 16}, Shape{16, 1}, Shape{8, 8}, Shape{4, 16}, Shape{12, 4}})
+  for (const Shape s : {Shape{1, 16}, Shape{16, 1}, Shape{8, 8}, Shape{4, 16}, Shape{12, 4},
+                        Shape{1, 96}, Shape{64, 40}})
     for (const Vec *h : {&db6, &haar, &db8})
       for (std::int64_t L = 1; L <= max_levels(s); ++L) {
         SCOPED_TRACE(std::to_string(s.M) + "x" + std::to_string(s.N) + " L=" +
