@@ -29,32 +29,19 @@ std::int32_t level_spacing(std::int64_t k, std::int32_t D) {
 // Scratch of one call, carved from a single mxCalloc block.
 struct Scratch {
   double *low_seg, *high_seg;  // P + lh - 1 each
-  double *A, *D;               // P each: a matrix row's low and high band
   double *h0, *h1;             // lh each
 };
 
 Scratch take_scratch(std::int32_t P, std::int32_t lh) {
   const std::size_t seg = std::size_t(P) + std::size_t(lh) - 1;
-  const std::size_t total = 2 * seg + 2 * std::size_t(P) + 2 * std::size_t(lh);
+  const std::size_t total = 2 * seg + 2 * std::size_t(lh);
   double *p = static_cast<double *>(mxCalloc(total, sizeof(double)));
   Scratch s{};
   s.low_seg = p;
   s.high_seg = s.low_seg + seg;
-  s.A = s.high_seg + seg;
-  s.D = s.A + P;
-  s.h0 = s.D + P;
+  s.h0 = s.high_seg + seg;
   s.h1 = s.h0 + lh;
   return s;
-}
-
-// Copies the count samples line[t·stride] into seg.
-inline void gather(double *seg, const double *line, Index stride, Index count) {
-  for (Index t = 0; t < count; ++t) seg[t] = line[t * stride];
-}
-
-// Stores vals[t] at line[t·stride], t = 0 .. count-1.
-inline void scatter(double *line, const double *vals, Index stride, Index count) {
-  for (Index t = 0; t < count; ++t) line[t * stride] = vals[t];
 }
 
 }  // namespace
@@ -167,19 +154,34 @@ void OSTREVIN(const double *x, std::int32_t M, std::int32_t N, const double *h, 
     const Index co = one_d ? (k - 1) * cols : 3 * cols * (k - 1);
     double *band1 = yh + co * rows;  // in 1-D: the level's only band
 
-    // Row pass: each row of yl along its columns. A row of a matrix lies at
-    // stride m in storage and is gathered into the low segment first.
+    // Row pass: each row of yl along its columns.
     {
       const Index s = level_spacing(k, n);
       if (one_d) {
         std::memcpy(w.low_seg, yl, std::size_t(cols) * sizeof(double));
         analyse_line(w.low_seg, cols, s, w.h0, w.h1, lh, yl, band1);
       } else {
-        for (Index r = 0; r < rows; ++r) {
-          gather(w.low_seg, yl + r, rows, cols);
-          analyse_line(w.low_seg, cols, s, w.h0, w.h1, lh, w.A, w.D);
-          scatter(yl + r, w.A, rows, cols);
-          scatter(band1 + r, w.D, rows, cols);
+        // A matrix: all rows at once, column by column, so that storage is
+        // read contiguously. Every element still gets its own sum over j in
+        // increasing order from +0.0, exactly as a row filtered alone. The
+        // input is parked in this level's band 3, which the column pass
+        // fills only afterwards.
+        double *in = band1 + 2 * cols * rows;
+        std::memcpy(in, yl, std::size_t(rows) * std::size_t(cols) * sizeof(double));
+        for (Index c = 0; c < cols; ++c) {
+          double *lo = yl + c * rows, *hi = band1 + c * rows;
+          for (Index r = 0; r < rows; ++r) lo[r] = hi[r] = 0.0;
+          Index at = c;  // (c + j·s) mod n
+          for (Index j = 0; j < lh; ++j) {
+            const double c0 = w.h0[lh - 1 - j], c1 = w.h1[lh - 1 - j];
+            const double *u = in + at * rows;
+            for (Index r = 0; r < rows; ++r) {
+              lo[r] += u[r] * c0;
+              hi[r] += u[r] * c1;
+            }
+            at += s;
+            if (at >= cols) at -= cols;
+          }
         }
       }
     }
