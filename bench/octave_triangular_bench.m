@@ -16,9 +16,17 @@
 %   octave-cli --eval "addpath('build/octave'); run('bench/octave_triangular_bench.m')"
 % Set `grids` (and `repeats`) before running to change the grids, e.g.
 %   octave-cli --eval "addpath('build/octave'); grids = 200; run('bench/octave_triangular_bench.m')"
+% Set `factor_file` to a path to write the first grid's factor there for
+% bench_triangular (run it with LASSOWAVE_TRIANGULAR_FACTOR=<path>), which
+% times the kernels and the one-pass floor on that very factor. Set
+% `baseline` to the name prefix of another build of the two modules on the
+% path (e.g. 'old_' for old_fenwarix and old_hobrinth) to time it beside
+% them in the same run.
 
-if ~exist('grids', 'var'), grids = [500, 1000]; end
+if ~exist('grids', 'var'), grids = [700, 1000]; end
 if ~exist('repeats', 'var'), repeats = 5; end
+if ~exist('factor_file', 'var'), factor_file = ''; end
+if ~exist('baseline', 'var'), baseline = ''; end
 
 function t = best_time(f, repeats)
   t = inf;
@@ -27,7 +35,18 @@ function t = best_time(f, repeats)
   end
 end
 
-function report(label, R, repeats)
+function write_factor(path, R)
+  [i, ~, v] = find(R);
+  jc = [0; cumsum(full(sum(R ~= 0, 1)))'];
+  f = fopen(path, 'w');
+  fwrite(f, [size(R, 2); nnz(R)], 'int64');
+  fwrite(f, jc, 'int64');
+  fwrite(f, i - 1, 'int64');
+  fwrite(f, v, 'double');
+  fclose(f);
+end
+
+function report(label, R, repeats, baseline)
   n = size(R, 1);
   b = randn(n, 1);
   Rt = R';
@@ -48,6 +67,19 @@ function report(label, R, repeats)
          1e3 * tf, 1e9 * tf / e, 1e3 * tft, tf / tft, 1e3 * tfl, tf / tfl, err_f);
   printf('  hobrinth(Rt, b)  %8.2f ms  %5.2f ns/entry | Rt''\\b %7.2f ms (ratio %5.2f) | U\\b %8.2f ms (ratio %5.2f) | rel. diff %.1e\n', ...
          1e3 * tb, 1e9 * tb / e, 1e3 * tbt, tb / tbt, 1e3 * tbu, tb / tbu, err_b);
+  if ~isempty(baseline)
+    f_old = str2func([baseline 'fenwarix']);
+    b_old = str2func([baseline 'hobrinth']);
+    if ~isequal(f_old(R, b), x) || ~isequal(b_old(Rt, b), y)
+      printf('  %s build gives different bits\n', baseline);
+    end
+    tfo = best_time(@() f_old(R, b), repeats);
+    tbo = best_time(@() b_old(Rt, b), repeats);
+    printf('  %sfenwarix %8.2f ms  %5.2f ns/entry (this build: ratio %5.2f)\n', baseline, ...
+           1e3 * tfo, 1e9 * tfo / e, tf / tfo);
+    printf('  %shobrinth %8.2f ms  %5.2f ns/entry (this build: ratio %5.2f)\n', baseline, ...
+           1e3 * tbo, 1e9 * tbo / e, tb / tbo);
+  end
 end
 
 printf('lassowave triangular benchmark (ratio < 1: the module is faster)\n');
@@ -59,9 +91,10 @@ for g = grids
   [R, p, q] = chol(A, 'vector');   % q: the fill-reducing order
   if p ~= 0, error('chol failed'); end
   clear A T;
-  report(sprintf('Laplacian %dx%d', g, g), R, repeats);
+  if ~isempty(factor_file) && g == grids(1), write_factor(factor_file, R); end
+  report(sprintf('Laplacian %dx%d', g, g), R, repeats, baseline);
   clear R;
 end
 n = 200000;
 R = triu(sprandn(n, n, 20 / n), 1) + spdiags(2 + rand(n, 1), 0, n, n);
-report('random, 20 per column', R, repeats);
+report('random, 20 per column', R, repeats, baseline);

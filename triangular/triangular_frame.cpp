@@ -10,8 +10,10 @@
 //   then the factor must be real double and its column starts well formed;
 //   the column the triangularity test reads must hold an entry;
 //   6. the one-entry triangularity test;
-//   then every column must hold an entry and every row index be a row of
-//   the system; only then x is created and solved, and the scratch released.
+//   then every column must hold an entry; x is created and solved, the
+//   solve checking every row index as it reads it (an index outside the
+//   system is never used as a position, and fails the call with no result),
+//   and the scratch released.
 //
 // The checks added to the numbered ones sit where nothing of the numbered
 // order can change for a real double b and a well-formed real double
@@ -19,7 +21,7 @@
 // structure right after it is known to be sparse, with only what the
 // triangularity test itself needs (the starts and the one column it reads)
 // ahead of that test. So every numbered check keeps its message and its
-// place, and no position or row index is used before it was found in range.
+// place, and no position is used before it was found in range.
 #include "triangular_frame.h"
 
 #include <cstdint>
@@ -87,6 +89,19 @@ void fail_empty_column(std::int32_t column, const Wording &w, const char *name) 
   char text[256];
   std::snprintf(text, sizeof text, "%sargument 1 (%s) has no stored entry in column %ld%s",
                 w.prefix, name, long(column) + 1, w.ending);
+  fail(text);
+}
+
+// Names the first column of a (columns == rows of the system) with a row
+// index outside 1 .. rows.
+[[noreturn]] void fail_row_outside(const mxArray *a, std::int32_t rows, const Wording &w,
+                                   int position, const char *name) {
+  const std::int32_t column =
+      first_column_with_row_outside(mxGetIr(a), mxGetJc(a), rows, rows);
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "%sargument %d (%s) has a stored entry outside rows 1 to %ld in column %ld%s",
+                w.prefix, position, name, long(rows), long(column) + 1, w.ending);
   fail(text);
 }
 
@@ -166,17 +181,20 @@ void run_gateway(const Solver &solver, int nlhs, mxArray *plhs[], int nrhs,
       if (row < std::int64_t(m) - 1) fail(solver.triangular_message);
     }
     if (s.first_empty >= 0) fail_empty_column(s.first_empty, w, solver.factor_name);
-    require_rows_inside(factor, m, s.entries, m, w, 1, solver.factor_name);
   }
 
-  // Steps 7 and 8.
+  // Steps 7 and 8. The kernels check every row index as they read it (a
+  // separate pass would read all of them from memory once more); a factor
+  // with a row outside the system is rejected here, and the x computed from
+  // it is reclaimed by the host with the error.
   mxArray *x = create_result(nlhs, plhs, 0, rows, 1);
   if (m > 0) {
     const double *v = mxGetPr(factor);
-    if (solver.direction == Direction::forward)
-      forward_substitution(v, mxGetIr(factor), mxGetJc(factor), b, mxGetPr(x), m);
-    else
-      backward_substitution(v, mxGetIr(factor), mxGetJc(factor), b, mxGetPr(x), m);
+    const bool inside =
+        solver.direction == Direction::forward
+            ? forward_substitution(v, mxGetIr(factor), mxGetJc(factor), b, mxGetPr(x), m)
+            : backward_substitution(v, mxGetIr(factor), mxGetJc(factor), b, mxGetPr(x), m);
+    if (!inside) fail_row_outside(factor, m, w, 1, solver.factor_name);
   }
   discard_undelivered(nlhs, 0, x);
   if (scratch) mxFree(scratch);
