@@ -119,6 +119,17 @@ void kaldor_by_lines(const double *x, std::int32_t M, std::int32_t N, const doub
 // can keep them in vector lanes without changing a bit of any sum.
 constexpr std::int32_t kLanes = 8;  // rows per block, outputs per step
 
+// Copies nb <= W doubles; a full block of W is a fixed-length copy the
+// compiler turns into a few vector moves rather than a library call.
+template <std::int32_t W>
+inline void put(double *to, const double *from, std::int32_t nb) {
+  if (nb == W) {
+    for (std::int32_t b = 0; b < W; ++b) to[b] = from[b];
+  } else {
+    for (std::int32_t b = 0; b < nb; ++b) to[b] = from[b];
+  }
+}
+
 // One line of even length lx = 2H from src (contiguous), its H low-pass
 // outputs to lo and high-pass outputs to hi. E and O take the even and odd
 // samples extended periodically: sample (2i + j) mod lx is E[i + j/2] for
@@ -132,8 +143,8 @@ void analyse_line(const double *src, std::int32_t H, const double *c0, const dou
   }
   const std::int32_t ext = lh / 2 + kLanes;
   for (std::int32_t t = 0; t < ext; ++t) {
-    E[H + t] = E[t];
-    O[H + t] = O[t];
+    E[H + t] = E[t % H];
+    O[H + t] = O[t % H];
   }
   for (std::int32_t i0 = 0; i0 < H; i0 += kLanes) {
     double a[kLanes] = {}, d[kLanes] = {};
@@ -146,10 +157,8 @@ void analyse_line(const double *src, std::int32_t H, const double *c0, const dou
       }
     }
     const std::int32_t nb = H - i0 < kLanes ? H - i0 : kLanes;
-    for (std::int32_t b = 0; b < nb; ++b) {
-      lo[i0 + b] = a[b];
-      hi[i0 + b] = d[b];
-    }
+    put<kLanes>(lo + i0, a, nb);
+    put<kLanes>(hi + i0, d, nb);
   }
 }
 
@@ -164,7 +173,7 @@ void analyse_rows(const double *src, double *dst, std::int32_t m, std::int32_t n
   for (std::int32_t c = 0; c < C; ++c) {
     const double *in = src + std::ptrdiff_t(c) * m;
     double *g = G + std::ptrdiff_t(c) * kLanes;
-    for (std::int32_t b = 0; b < nb; ++b) g[b] = in[b];
+    put<kLanes>(g, in, nb);
   }
   const std::ptrdiff_t ext = std::ptrdiff_t(lh - 1) * kLanes;
   double *tail = G + std::ptrdiff_t(C) * kLanes;
@@ -182,10 +191,8 @@ void analyse_rows(const double *src, double *dst, std::int32_t m, std::int32_t n
     }
     double *lo = dst + std::ptrdiff_t(t) * m;
     double *hi = dst + std::ptrdiff_t(H + t) * m;
-    for (std::int32_t b = 0; b < nb; ++b) {
-      lo[b] = a[b];
-      hi[b] = d[b];
-    }
+    put<kLanes>(lo, a, nb);
+    put<kLanes>(hi, d, nb);
   }
 }
 

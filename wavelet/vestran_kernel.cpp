@@ -129,6 +129,17 @@ constexpr std::int32_t kLanes = 8;  // rows per gathered block
 constexpr std::int32_t kStep = 8;   // output pairs (or rows) per inner loop: four sums
                                     // of kStep lanes, which still fit the registers
 
+// Copies nb <= W doubles; a full block of W is a fixed-length copy the
+// compiler turns into a few vector moves rather than a library call.
+template <std::int32_t W>
+inline void put(double *to, const double *from, std::int32_t nb) {
+  if (nb == W) {
+    for (std::int32_t b = 0; b < W; ++b) to[b] = from[b];
+  } else {
+    for (std::int32_t b = 0; b < nb; ++b) to[b] = from[b];
+  }
+}
+
 // Tap k of the four sums: e0/e1 the low/high terms of out[2i], o0/o1 those
 // of out[2i+1].
 struct Taps {
@@ -214,10 +225,8 @@ void synthesise_rows(double *rows, std::int32_t m, std::int32_t nb, std::int32_t
     const double *d = rows + std::ptrdiff_t(H + t) * m;
     double *ga = A + front + std::ptrdiff_t(t) * kLanes;
     double *gd = D + front + std::ptrdiff_t(t) * kLanes;
-    for (std::int32_t b = 0; b < nb; ++b) {
-      ga[b] = a[b];
-      gd[b] = d[b];
-    }
+    put<kLanes>(ga, a, nb);
+    put<kLanes>(gd, d, nb);
   }
   for (std::ptrdiff_t p = front - 1; p >= 0; --p) {
     A[p] = A[std::ptrdiff_t(H) * kLanes + p];
@@ -240,10 +249,8 @@ void synthesise_rows(double *rows, std::int32_t m, std::int32_t nb, std::int32_t
       }
       double *even = rows + 2 * std::ptrdiff_t(t) * m + b0;
       double *odd = even + m;
-      for (std::int32_t b = 0; b < sb; ++b) {
-        even[b] = e[b];
-        odd[b] = o[b];
-      }
+      put<kStep>(even, e, sb);
+      put<kStep>(odd, o, sb);
     }
   }
 }
