@@ -33,6 +33,10 @@ function varargout = kaldor(varargin)
 %   hi(i) = sum_j x(2i+j) (-1)^(lh-j) h(lh-1-j), j = 0 .. lh-1, indices
 %   of x modulo the block length (zero-based).
 %
+%   Working memory: one block, taken once per call, of 2*lh plus the larger
+%   of 2*(floor(P/2) + floor(lh/2) + 8) (P the longer side of x) and, for a matrix,
+%   8*(N + lh - 1) doubles (eight rows gathered side by side).
+%
 %   Errors:
 %     "There are at most 3 input parameters allowed!"
 %     "There are at least 2 input parameters required!"

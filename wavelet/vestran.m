@@ -31,6 +31,11 @@ function varargout = vestran(varargin)
 %   x(2i+1) likewise with lh-1-2k, where g(t) = (-1)^t h(lh-1-t) and
 %   indices are zero-based, coefficients taken periodically.
 %
+%   Working memory: one block, taken once per call, of 4*lhh plus twice
+%   the larger of lhh + 7 + min(P/2, lhh + 7) (P the longer side of y,
+%   lhh = floor(lh/2)) and, for a matrix, 8*(lhh - 1 + N/2) doubles (eight
+%   rows gathered side by side).
+%
 %   Errors:
 %     "There are at most 3 input parameters allowed!"
 %     "There are at least 2 input parameters required!"
