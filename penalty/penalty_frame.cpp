@@ -28,9 +28,7 @@ void run_gateway(const Schedule &schedule, int nlhs, mxArray *plhs[], int nrhs,
 
   const char *names[7] = {"penalty",     "penalty_max", "penalty_min",          "count_raise",
                           "count_lower", "iter",        schedule.selector_name};
-  char prefix[64];
-  std::snprintf(prefix, sizeof prefix, "%s: ", schedule.module);
-  const Wording wording{prefix, "."};
+  const Wording wording{schedule.prefix, "."};
 
   double first[7] = {};
   for (int i = 0; i < schedule.required; ++i) {

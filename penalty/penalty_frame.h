@@ -56,6 +56,7 @@ inline void counter_tests(State &s, double raise_weight, double lower_weight, do
 
 struct Schedule {
   const char *module;         // names the module in argument errors
+  const char *prefix;         // "<module>: ", the start of those errors
   const char *count_message;  // the too-few-arguments text
   int required;               // 6, or 7 with a selector
   const char *selector_name;  // name of the seventh argument, if any

@@ -23,7 +23,8 @@ void update(State &s) {
   }
 }
 
-constexpr lw::penalty::Schedule schedule{"quorbel", " quorbel: must have 7 inputs", 7,
+constexpr lw::penalty::Schedule schedule{"quorbel", "quorbel: ",
+                                         " quorbel: must have 7 inputs", 7,
                                          "mode_switch", update};
 
 }  // namespace

@@ -21,7 +21,8 @@ void update(State &s) {
 }
 
 // The count text names quorbel: callers of this schedule have always seen it.
-constexpr lw::penalty::Schedule schedule{"sandrevo", " quorbel: must have 7 inputs", 7,
+constexpr lw::penalty::Schedule schedule{"sandrevo", "sandrevo: ",
+                                         " quorbel: must have 7 inputs", 7,
                                          "factor_switch", update};
 
 }  // namespace

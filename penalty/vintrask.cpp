@@ -17,7 +17,8 @@ void update(State &s) {
                              s.penalty / step);
 }
 
-constexpr lw::penalty::Schedule schedule{"vintrask", " vintrask: must have 6 inputs", 6,
+constexpr lw::penalty::Schedule schedule{"vintrask", "vintrask: ",
+                                         " vintrask: must have 6 inputs", 6,
                                          nullptr, update};
 
 }  // namespace

@@ -1,0 +1,50 @@
+% Per-call cost of the scalar modules in Octave, as users call them, against
+% trivial_mex (bench/trivial_mex.cpp): a MEX function with the same inputs and
+% outputs that only reads the first elements and creates the results.
+%
+%   vintrask  6 inputs, 3 outputs      quorbel   7 inputs, 3 outputs
+%   sandrevo  7 inputs, 3 outputs      gravenmor 5 inputs, 8 outputs
+%
+% The two are timed in alternating rounds of `calls` calls each, in this one
+% session; each time is the best round. Prints lines "RESULT <key> <value>"
+% (microseconds per call, and the ratio module / trivial).
+%
+% Run with the modules and trivial_mex on the path, e.g. from the source tree:
+%   octave-cli --eval "addpath('build/octave', 'build/bench/octave'); run('bench/octave_scalar_bench.m')"
+
+if ~exist('calls', 'var'), calls = 20000; end
+if ~exist('rounds', 'var'), rounds = 15; end
+
+% Each round is one loop of direct calls, compiled once by eval, so the time
+% is the host's call path and the module, with no function-handle overhead.
+function t = per_call(name, args, nout, calls)
+  outs = sprintf('o%d,', 1:nout);
+  code = sprintf('tic; for k = 1:%d, [%s] = %s(%s); end; t = toc;', calls, outs(1:end-1), name, args);
+  eval(code);
+  t = t / calls;
+end
+
+cases = {
+  'vintrask',  '10, 100, 1, 3, 2, 0',      3
+  'quorbel',   '1, 3, 0.1, 2, 0, 0, -1',   3
+  'sandrevo',  '1, 100, 0.1, 1, 4, 0, 1',  3
+  'gravenmor', '6, 2, 8, 3, 5',            8
+};
+
+for c = 1:rows(cases)
+  [name, args, nout] = cases{c, :};
+  if exist(name, 'file') ~= 3 || exist('trivial_mex', 'file') ~= 3
+    printf('RESULT octave/scalar/%s/status not_built\n', name);
+    continue;
+  end
+  per_call(name, args, nout, 10);  % load both modules before the clock starts
+  per_call('trivial_mex', args, nout, 10);
+  tm = inf; tt = inf;
+  for r = 1:rounds
+    tm = min(tm, per_call(name, args, nout, calls));
+    tt = min(tt, per_call('trivial_mex', args, nout, calls));
+  end
+  printf('RESULT octave/scalar/%s/us_per_call %.4f\n', name, 1e6 * tm);
+  printf('RESULT octave/scalar/%s/trivial_us_per_call %.4f\n', name, 1e6 * tt);
+  printf('RESULT octave/scalar/%s/ratio %.4f\n', name, tm / tt);
+end
