@@ -3,9 +3,9 @@ function varargout = gravenmor(varargin)
 %   [value, s1, s2, gmean, sratio, weight1, weight2, zero] = ...
 %       gravenmor(value, scale_1, scale_2, weight_1, weight_2)
 %
-%   Scaling is on unless scale_1 < 1e-7 (strictly; zero and negative
-%   values included): then s1 = scale_1 and s2 = scale_2, otherwise
-%   s1 = s2 = 1. scale_2 itself is not tested.
+%   Scaling is off when scale_1 < 1e-7 (strictly; zero and negative
+%   values included): then s1 = s2 = 1. Otherwise scaling is on, with
+%   s1 = scale_1 and s2 = scale_2. scale_2 itself is not tested.
 %
 %   Arguments (real double, non-empty; only the first element is read):
 %     value     the value to rescale

@@ -21,6 +21,13 @@ inline void write_run(double *x, std::int32_t &s, std::int32_t j, double v) {
 // bound was refreshed (j_low or j_high), those samples get their final value,
 // and the scan restarts right after them. Every x[i] is written once, in
 // increasing order of i. Requires lambda >= 0 (or NaN).
+//
+// Rounding can leave the two bounds crossed by an ulp where they should
+// coincide, and a closing may then write through the last sample (a refresh
+// position kept across an end-phase restart can already be n - 1). Every
+// element is written by then, and a restart would read past the end of y, so
+// the scan stops there, after any closing. Wherever the scan stays within
+// the signal this changes nothing.
 void TV1D_denoise(const double *y, double *x, std::int32_t n, double lambda) {
   if (n <= 0) return;
   const double minus_lambda = -lambda;
@@ -40,6 +47,7 @@ void TV1D_denoise(const double *y, double *x, std::int32_t n, double lambda) {
       u_low = u_low + (t - v_low);
       if (u_low < minus_lambda) {  // closes downward
         write_run(x, s, j_low, v_low);
+        if (s == n) return;  // every sample written; never restart past the end
         k = j_low = j_high = s;
         v_low = y[s];
         v_high = two_lambda + v_low;
@@ -50,6 +58,7 @@ void TV1D_denoise(const double *y, double *x, std::int32_t n, double lambda) {
       u_high = u_high + (t - v_high);
       if (u_high > lambda) {  // closes upward
         write_run(x, s, j_high, v_high);
+        if (s == n) return;
         k = j_low = j_high = s;
         v_high = y[s];
         v_low = v_high - two_lambda;
@@ -78,7 +87,7 @@ void TV1D_denoise(const double *y, double *x, std::int32_t n, double lambda) {
     // 0, so the tests are against 0.
     if (u_low < 0.0) {
       write_run(x, s, j_low, v_low);
-      if (s == n) return;  // every sample written; never restart past the end
+      if (s == n) return;
       k = j_low = s;
       v_low = y[s];
       u_low = lambda;

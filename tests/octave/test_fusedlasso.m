@@ -166,6 +166,22 @@
 %!                   'zelmonte: argument 2 (lambda) must not be negative.');
 
 %!test
+%! % Rounding crosses a segment's two bounds by an ulp and a closing then
+%! % writes through the last sample; the call ends there, every element
+%! % written as the scan got it, rather than reading past the signal (these
+%! % calls used to crash the session).
+%! x = zelmonte([0.9; 0.3; 0.5; -0.1; -0.1], 0.5);
+%! assert(x, [0.4; 0.39999999999999991 * ones(4, 1)]);
+%! x = zelmonte([0.4; 1; 1.5; 0.9; 1.5; 1.5; 1.5; 2.3], 1);
+%! assert(x, [1.2; 1.2; 1.2000000000000002 * ones(6, 1)]);
+%! x = zelmonte([0; 0.4; 1.4; 2; 0; 0.4], 1);
+%! assert(x, [0.70000000000000007 * ones(4, 1); 0.69999999999999996; 0.19999999999999996]);
+%! y = [0.4; 1.3; 1; 0.4; 0.3; 0.5; -0.1; -0.1];
+%! x = zelmonte(y, 0.5);
+%! assert(size(x), [8, 1]);
+%! assert(all(isfinite(x)));
+
+%!test
 %! % Optimality: z = cumsum(y - x) stays within [-lambda, lambda], is -lambda
 %! % where x steps up, +lambda where it steps down, and ends at 0.
 %! randn('seed', 9); rand('seed', 9);

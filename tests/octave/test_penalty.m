@@ -69,6 +69,39 @@
 %! end
 
 %!test
+%! % Edge cases of the counter tests and the selectors, under every name.
+%! [p, cr, cl] = vintrask(10, 100, 1, NaN, 2, 0);   % a NaN tally changes nothing
+%! assert([p, cl], [10, 2]);
+%! assert(isnan(cr));
+%! [p, cr, cl] = vintrask(10, NaN, 1, 2, 0, 0);     % a NaN bound never replaces
+%! assert([p, cr, cl], [12.5, 0, 0]);
+%! [p, cr, cl] = vintrask(10, 5, 20, 2, 0, 0);      % bounds the wrong way round
+%! assert([p, cr, cl], [5, 0, 0]);
+%! [p, cr, cl] = vintrask(10, 100, 1, 1.5, 0, -4);  % -4 leaves -1 (period 3)
+%! assert([p, cr, cl], [10, 1.5, 0]);
+%! for f = {@quorbel, @pelmorin}
+%!   q = f{1};
+%!   [p, cr, cl] = q(1, 3, 0.1, 0, 2, 0, -7.9);     % -7.9 truncates to -7
+%!   assert([p, cr, cl], [0.2, 0, 0]);
+%!   [p, cr, cl] = q(1, 3, 0.1, 9, 0, -6, 0);       % no shrinking below 10
+%!   assert([p, cr, cl], [1, 9, 0]);
+%!   [p, cr, cl] = q(0.4, 3, 0.1, 5, 7, 11, 0, 'ignored');
+%!   assert([p, cr, cl], [(0.4 + 0.4) / 5, 5, 7]);
+%! end
+%! for f = {@sandrevo, @tolbrecht}
+%!   s = f{1};
+%!   assert(s(1, 100, 0.1, 2, 0, 0, 2), 5);
+%!   assert(s(1, 100, 0.1, 2, 0, 0, 0.99), 5);
+%!   [p, cr, cl] = s(1, 100, 0.1, 0, 1, 0, 5);      % 1 > max(1, 0) fails
+%!   assert([p, cr, cl], [1, 0, 1]);
+%!   [p, cr, cl] = s(1, 100, 0.1, 0, 1.5, 0, 5, 'ignored');
+%!   assert([p, cr, cl], [0.4, 0, 0]);
+%!   assert(s(1, 100, 0.1, 2, 0, 10, 0), 5);        % even iterations from 10
+%!   assert(s(1, 100, 0.1, 2, 0, 11, 0), 1);
+%!   assert(s(1, 100, 0.1, 2, 0, -7, 0), 5);        % every call up to 9
+%! end
+
+%!test
 %! % Bad arguments are rejected with a text naming the module and the argument.
 %! assert_error_text(@() vintrask([], 100, 1, 3, 2, 0), 'vintrask', ...
 %!                   'vintrask: argument 1 (penalty) must not be empty.');

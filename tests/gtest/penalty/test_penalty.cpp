@@ -12,6 +12,16 @@ using lwtest::scalars;
 
 namespace {
 
+// A result of the scalar modules: a 1x1 real dense double.
+void expect_real_dense_scalar(const mxArray *a) {
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(mxGetM(a), 1u);
+  EXPECT_EQ(mxGetN(a), 1u);
+  EXPECT_TRUE(mxIsDouble(a));
+  EXPECT_FALSE(mxIsSparse(a));
+  EXPECT_FALSE(mxIsComplex(a));
+}
+
 struct Triple {
   double penalty, count_raise, count_lower;
 };
@@ -137,7 +147,10 @@ TEST(PenaltyFrame, ResultSlots) {
       expect_ok(r);
       ASSERT_EQ(r.outputs.size(), std::size_t(slots));
       const double want[3] = {12.5, 0, 2};
-      for (int k = 0; k < filled; ++k) EXPECT_EQ(out(r, std::size_t(k)), want[k]);
+      for (int k = 0; k < filled; ++k) {
+        EXPECT_EQ(out(r, std::size_t(k)), want[k]);
+        expect_real_dense_scalar(r.outputs[std::size_t(k)].get());
+      }
       for (int k = filled; k < slots; ++k) EXPECT_EQ(r.outputs[std::size_t(k)], nullptr);
       EXPECT_EQ(r.arrays_created, std::size_t(filled));
       EXPECT_EQ(r.arrays_discarded, 0u);
