@@ -51,6 +51,16 @@ double pick_value(Bytes &in) {
     case 6: return 2147483648.0;
     case 7: return -2147483649.0;
     case 8: return double(int(in.next()) - 128) / 4.0;  // small fractions
+    // Tenths are not binary fractions: sums of them round, which is where
+    // scans that compare running sums (zelmonte) meet their rare cases.
+    case 10: return double(int(in.next()) - 128) / 10.0;
+    case 11: {  // any bit pattern at all
+      std::uint64_t bits = 0;
+      for (int k = 0; k < 8; ++k) bits = bits << 8 | in.next();
+      double v;
+      std::memcpy(&v, &bits, sizeof v);
+      return v;
+    }
     default: return double(int(in.next() % 48) - 8);    // small integers, levels
   }
 }

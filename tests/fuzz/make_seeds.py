@@ -18,6 +18,9 @@ def value(v):
     q = v * 4
     if q == int(q) and -128 <= q <= 127:
         return [8, int(q) + 128]
+    t = round(v * 10)
+    if t / 10 == v and -128 <= t <= 127:
+        return [10, t + 128]
     raise ValueError(v)
 
 
@@ -66,7 +69,11 @@ SEEDS = {
     "lunderjack": [call(2, dense(1, 4, [1, 1, 0, 1])), call(2, dense(1, 3, [0, 1, 0])),
                    call(2, dense(0, 0, [0]))],
     "zelmonte": [call(1, dense(4, 1, [0, 0, 10, 10]), dense(1, 1, [1])),
-                 call(1, dense(16, 1, [0, 1, 5, 6, 5, 0, -2]), dense(1, 1, [0.5]))],
+                 call(1, dense(16, 1, [0, 1, 5, 6, 5, 0, -2]), dense(1, 1, [0.5])),
+                 # Signals whose rounded running sums once took the scan past the end.
+                 call(1, dense(5, 1, [0.9, 0.3, 0.5, -0.1, -0.1]), dense(1, 1, [0.5])),
+                 call(1, dense(6, 1, [0, 0.4, 1.4, 2, 0, 0.4]), dense(1, 1, [1])),
+                 call(1, dense(8, 1, [0.4, 1, 1.5, 0.9, 1.5, 1.5, 1.5, 2.3]), dense(1, 1, [1]))],
     "fenwarix": [call(1, upper(2), dense(2, 1, [2, 9])), call(1, upper(5), dense(5, 1, [1, 2, 3])),
                  call(1, upper(4), sparse(4, 1, {(1, 0), (3, 0)}, [1, 2]))],
     "hobrinth": [call(1, lower(2), dense(2, 1, [4, 8])), call(1, lower(5), dense(5, 1, [1, 2, 3])),
