@@ -21,8 +21,11 @@ function varargout = ostrevin(varargin)
 %
 %   Filters: low-pass h0 = h reversed; high-pass h1(i) = h(i) for even i
 %   (1-based) and -h(i) for odd i. Along a line of length D with spacing s,
+%   a holding the line's current low-pass values,
 %     low(i)  = sum_j h(j) * a(mod(i + (j-1)*s, D))
-%     high(i) = sum_j q(j) * a(mod(i + (j-1)*s, D))  with q = flip(h1).
+%     high(i) = sum_j q(j) * a(mod(i + (j-1)*s, D))  with q = flip(h1),
+%   j = 1 .. numel(h), i and the positions in a counted from 0. A line of
+%   one sample (a 1-by-1 x) uses that sample at every tap and every level.
 %
 %   Results:
 %     yl  low-pass band of level L, M-by-N (x itself when L = 0)
@@ -45,6 +48,8 @@ function varargout = ostrevin(varargin)
 %     "Input K (NAME) must be of class double, not CLASS!", "... must be
 %         real, not complex!", "... must be dense, not sparse!"
 %     "Input 2 (h) must have at least 1 filter tap!"   empty filter
+%     "The high-pass result yh would have 2^31 or more columns; at most
+%         2147483647 are supported!"
 %
 %   Example:
 %     [yl, yh, L] = ostrevin([1 2 3 4], [1 1], 1)

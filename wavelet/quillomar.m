@@ -20,8 +20,10 @@ function varargout = quillomar(varargin)
 %         the size of yl as in ostrevin when not given)
 %
 %   Filters: g0 = h/2; g1 = flip(h)/2 with the entries at 1-based even
-%   positions negated. Along a line of length D with spacing s,
-%     out(i) = sum_k g0(k) * a(mod(i - (k-1)*s, D)) + g1(k) * d(mod(i - (k-1)*s, D)).
+%   positions negated. Along a line of length D with spacing s, a the
+%   low-pass and d the high-pass values,
+%     out(i) = sum_k g0(k) * a(mod(i - (k-1)*s, D)) + g1(k) * d(mod(i - (k-1)*s, D)),
+%   k = 1 .. numel(h), i and the positions in a and d counted from 0.
 %
 %   Results:
 %     x   the rebuilt signal, M-by-N (yl itself when L = 0)

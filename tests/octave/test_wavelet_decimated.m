@@ -203,3 +203,20 @@
 %! x = cos(1:16);
 %! assert(kaldor(x, [1 3 5; 2 4 6]), kaldor(x, [1 2 3]));
 %! assert(vestran(x, [1 3 5; 2 4 6]), vestran(x, [1; 2; 3]));
+
+%!test
+%! % No input is written: x, h and L keep their values (deep copies compared,
+%! % since a plain assignment would share the data the module reads).
+%! h = daubechies(6); h0 = h + 0;
+%! for shape = {[1 32], [32 1], [16 8], [1 1]}
+%!   x = reshape(sin(1:prod(shape{1})), shape{1}); x0 = x + 0;
+%!   L = 2.5; L0 = L + 0;
+%!   if prod(shape{1}) == 1, L = 3; L0 = 3; end
+%!   y = kaldor(x, h, L);
+%!   assert(isequal(x, x0) && isequal(h, h0) && isequal(L, L0));
+%!   y0 = y + 0;
+%!   z = vestran(y, h, L);
+%!   assert(isequal(y, y0) && isequal(h, h0) && isequal(L, L0));
+%!   z = vestran(y, h, 0);
+%!   assert(isequal(y, y0));
+%! end

@@ -205,3 +205,44 @@
 %!   'Input 2 (yh) must be dense, not sparse!');
 %! assert_error_text(@() ostrevin(1:4, haar, -1), 'ostrevin', ...
 %!   'The number of levels, L, must be a non-negative integer');
+
+%!test
+%! % No input is written: x, yl, yh, h and L keep their values.
+%! h = db8; h0 = h + 0;
+%! for shape = {[1 32], [32 1], [8 16], [1 1]}
+%!   x = reshape(cos(1:prod(shape{1})), shape{1}); x0 = x + 0;
+%!   L = 2.5; L0 = L + 0;
+%!   [yl, yh] = ostrevin(x, h, L);
+%!   assert(isequal(x, x0) && isequal(h, h0) && isequal(L, L0));
+%!   yl0 = yl + 0; yh0 = yh + 0;
+%!   back = quillomar(yl, yh, h, L);
+%!   assert(isequal(yl, yl0) && isequal(yh, yh0) && isequal(h, h0) && isequal(L, L0));
+%! end
+
+%!test
+%! % The level count of the redundant pair: truncated, zero accepted, the
+%! % rest rejected; for quillomar it is settled before yh is compared.
+%! bad = 'The number of levels, L, must be a non-negative integer';
+%! none = 'Maximum number of levels is zero; no decomposition can be performed!';
+%! [~, ~, L] = ostrevin(zeros(1, 8), haar, 2.9);   assert(L, 2);
+%! [~, ~, L] = ostrevin(zeros(4, 4), haar, -0.5);  assert(L, 0);
+%! [~, L] = quillomar(zeros(1, 8), zeros(1, 16), haar, 2.9);   assert(L, 2);
+%! [~, L] = quillomar(zeros(4, 4), zeros(4, 0), haar, -0.5);   assert(L, 0);
+%! [~, L] = quillomar(zeros(16, 1), zeros(16, 4), haar);       assert(L, 4);
+%! for L = {-1, NaN, Inf, 1e10, []}
+%!   assert_error_text(@() ostrevin(zeros(1, 8), haar, L{1}), 'ostrevin', bad);
+%!   assert_error_text(@() quillomar(zeros(1, 8), zeros(1, 5), haar, L{1}), 'quillomar', bad);
+%! end
+%! assert_error_text(@() ostrevin(zeros(7, 8), haar), 'ostrevin', none);
+%! assert_error_text(@() ostrevin(5, haar), 'ostrevin', none);
+%! assert_error_text(@() quillomar(zeros(7, 8), zeros(7, 5), haar), 'quillomar', none);
+%! assert_error_text(@() quillomar(zeros(1, 7), zeros(1, 5), haar), 'quillomar', none);
+%! % Arguments are checked before the level count, in their order.
+%! assert_error_text(@() quillomar(zeros(4), complex(zeros(4, 24), 1), haar, -1), 'quillomar', ...
+%!   'Input 2 (yh) must be real, not complex!');
+%! assert_error_text(@() quillomar(zeros(4), zeros(4, 24), true(1, 2), -1), 'quillomar', ...
+%!   'Input 3 (h) must be of class double, not logical!');
+%! assert_error_text(@() quillomar(zeros(4), zeros(4, 24), haar, int8(2)), 'quillomar', ...
+%!   'Input 4 (L) must be of class double, not int8!');
+%! assert_error_text(@() ostrevin(zeros(4), haar, single(2)), 'ostrevin', ...
+%!   'Input 3 (L) must be of class double, not single!');
