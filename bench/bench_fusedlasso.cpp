@@ -114,6 +114,7 @@ long long reference_scan(const double *y, double *x, std::int32_t n, double lamb
       uLow = uLow + (t - vLow);
       if (uLow < neg) {
         write(jLow, vLow);
+        if (s == n) return steps;  // rounding can cross the bounds: never restart past the end
         k = jLow = jHigh = s;
         vLow = y[s];
         vHigh = two + vLow;
@@ -124,6 +125,7 @@ long long reference_scan(const double *y, double *x, std::int32_t n, double lamb
       uHigh = uHigh + (t - vHigh);
       if (uHigh > lambda) {
         write(jHigh, vHigh);
+        if (s == n) return steps;
         k = jLow = jHigh = s;
         vHigh = y[s];
         vLow = vHigh - two;

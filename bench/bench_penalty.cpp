@@ -1,5 +1,6 @@
-// Per-call cost of the penalty updates through the test host (argument
-// checks, result creation and the update itself).
+// Per-call cost of the scalar modules through the test host (argument
+// checks, result creation and the update itself): the three penalty updates
+// and gravenmor.
 #include <benchmark/benchmark.h>
 
 #include <vector>
@@ -8,7 +9,8 @@
 
 namespace {
 
-void penalty_call(benchmark::State &state, const char *name, std::vector<double> args) {
+void penalty_call(benchmark::State &state, const char *name, std::vector<double> args,
+                  int nout = 3) {
   testhost::Module module(testhost::module_path(name));
   std::vector<testhost::Array> owned;
   std::vector<const mxArray *> handles;
@@ -17,7 +19,7 @@ void penalty_call(benchmark::State &state, const char *name, std::vector<double>
     handles.push_back(owned.back().get());
   }
   for (auto _ : state) {
-    auto r = module.call(3, handles);
+    auto r = module.call(nout, handles);
     benchmark::DoNotOptimize(r.outputs.data());
   }
 }
@@ -25,5 +27,6 @@ void penalty_call(benchmark::State &state, const char *name, std::vector<double>
 BENCHMARK_CAPTURE(penalty_call, vintrask, "vintrask", {10, 100, 1, 3, 2, 0});
 BENCHMARK_CAPTURE(penalty_call, quorbel, "quorbel", {1, 3, 0.1, 2, 0, 0, -1});
 BENCHMARK_CAPTURE(penalty_call, sandrevo, "sandrevo", {1, 100, 0.1, 1, 4, 0, 1});
+BENCHMARK_CAPTURE(penalty_call, gravenmor, "gravenmor", {6, 2, 8, 3, 5}, 8);
 
 }  // namespace

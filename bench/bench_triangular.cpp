@@ -254,7 +254,7 @@ BENCHMARK_CAPTURE(host_call, fenwarix64, "fenwarix", false, true)
     ->Arg(100)->Arg(-1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(host_call, fenwarix32, "fenwarix", true, true)
     ->Arg(100)->Arg(-1)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(host_call, hobrinth32, "hobrinth", false, false)
+BENCHMARK_CAPTURE(host_call, hobrinth, "hobrinth", false, false)
     ->Arg(100)->Arg(-1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

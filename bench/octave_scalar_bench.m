@@ -7,7 +7,9 @@
 %
 % The two are timed in alternating rounds of `calls` calls each, in this one
 % session; each time is the best round. Prints lines "RESULT <key> <value>"
-% (microseconds per call, and the ratio module / trivial).
+% (microseconds per call, and the ratio module / trivial). For vintrask and
+% gravenmor, the m-file peers in bench/mfile_peers/ (the same computation as
+% a plain m-file function) are timed the same way (mfile_us_per_call).
 %
 % Run with the modules and trivial_mex on the path, e.g. from the source tree:
 %   octave-cli --eval "addpath('build/octave', 'build/bench/octave'); run('bench/octave_scalar_bench.m')"
@@ -24,15 +26,17 @@ function t = per_call(name, args, nout, calls)
   t = t / calls;
 end
 
+addpath(fullfile(fileparts(mfilename('fullpath')), 'mfile_peers'));
+
 cases = {
-  'vintrask',  '10, 100, 1, 3, 2, 0',      3
-  'quorbel',   '1, 3, 0.1, 2, 0, 0, -1',   3
-  'sandrevo',  '1, 100, 0.1, 1, 4, 0, 1',  3
-  'gravenmor', '6, 2, 8, 3, 5',            8
+  'vintrask',  '10, 100, 1, 3, 2, 0',      3, 'vintrask_m'
+  'quorbel',   '1, 3, 0.1, 2, 0, 0, -1',   3, ''
+  'sandrevo',  '1, 100, 0.1, 1, 4, 0, 1',  3, ''
+  'gravenmor', '6, 2, 8, 3, 5',            8, 'gravenmor_m'
 };
 
 for c = 1:rows(cases)
-  [name, args, nout] = cases{c, :};
+  [name, args, nout, peer] = cases{c, :};
   if exist(name, 'file') ~= 3 || exist('trivial_mex', 'file') ~= 3
     printf('RESULT octave/scalar/%s/status not_built\n', name);
     continue;
@@ -47,4 +51,12 @@ for c = 1:rows(cases)
   printf('RESULT octave/scalar/%s/us_per_call %.4f\n', name, 1e6 * tm);
   printf('RESULT octave/scalar/%s/trivial_us_per_call %.4f\n', name, 1e6 * tt);
   printf('RESULT octave/scalar/%s/ratio %.4f\n', name, tm / tt);
+  if ~isempty(peer) && exist(peer, 'file') == 2
+    per_call(peer, args, nout, 10);
+    tp = inf;
+    for r = 1:max(3, floor(rounds / 3))
+      tp = min(tp, per_call(peer, args, nout, calls));
+    end
+    printf('RESULT octave/scalar/%s/mfile_us_per_call %.4f\n', name, 1e6 * tp);
+  end
 end

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Runs every speed target of lassowave and prints one table of ratios:
+#
+#   bash bench/run_targets.sh [builddir]      (default: build)
+#
+# Builds what it needs in <builddir> (configuring it in Release if it has no
+# cache yet), runs the Google Benchmark programs through the test host, the
+# Octave scripts in octave-cli and the PyWavelets peer, keeps their raw
+# output in <builddir>/bench/targets/, and writes the table to
+# bench/RESULTS.md (bench/targets_table.py computes it). Takes about five
+# minutes on two cores.
+#
+# Environment: JOBS (build jobs, default 2), PYTHON (the interpreter that has
+# Debian's python3-pywt, default /usr/bin/python3), OCTAVE (default
+# octave-cli), STEP_TIMEOUT (seconds one program may run before it is
+# stopped, default 900). Exit status: 0 when every program ran, 1 otherwise
+# (the table then says n/a where a figure is missing); targets that are not
+# met do not change it.
+set -uo pipefail
+
+src=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-build}
+case $build in /*) ;; *) build=$PWD/$build ;; esac
+jobs=${JOBS:-2}
+python=${PYTHON:-/usr/bin/python3}
+octave=${OCTAVE:-octave-cli}
+limit=(timeout -k 10 "${STEP_TIMEOUT:-900}")
+out=$build/bench/targets
+failed=0
+
+step() { printf '\n== %s\n' "$*" >&2; }
+note_failure() {
+  echo "run_targets: $1 failed (exit $2)" >&2
+  failed=1
+}
+
+if [[ ! -f $build/CMakeCache.txt ]]; then
+  step "configuring $build (Release)"
+  cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release >&2 || exit 1
+fi
+step "building the benchmarks and modules in $build"
+cmake --build "$build" -j "$jobs" --target bench_targets bench_triangular bench_fusedlasso \
+  bench_penalty lassowave_octave_modules bench_trivial_mex bench_floor_mex >&2 || exit 1
+
+rm -rf "$out"
+mkdir -p "$out"
+uptime > "$out/load_before.txt"
+
+# Google Benchmark programs: JSON into $out.
+gbench() {  # name, then extra arguments
+  local name=$1
+  shift
+  step "$name $*"
+  "${limit[@]}" "$build/bench/$name" --benchmark_out="$out/$name.json" --benchmark_out_format=json "$@" >&2 ||
+    note_failure "$name" $?
+}
+
+# Octave scripts: their RESULT lines into $out/<script>.txt.
+octave_run() {  # script, then statements run before it
+  local script=$1 pre=${2:-}
+  step "octave $script"
+  "${limit[@]}" "$octave" --norc --quiet --eval \
+    "addpath('$build/octave', '$build/bench/octave'); $pre run('$src/bench/$script.m')" \
+    > "$out/$script.txt" 2> "$out/$script.err"
+  local rc=$?
+  grep -v 'execution_exception' "$out/$script.err" >&2
+  ((rc == 0)) || note_failure "$script" $rc
+  cat "$out/$script.txt" >&2
+}
+
+step "PyWavelets peer ($python)"
+if "$python" -c 'import pywt' 2> /dev/null; then
+  "${limit[@]}" "$python" "$src/bench/peer_pywt.py" 7 > "$out/peer_pywt.json" ||
+    note_failure peer_pywt.py $?
+else
+  echo "run_targets: $python has no pywt (apt-get install python3-pywt)" >&2
+  failed=1
+fi
+
+gbench bench_targets
+octave_run octave_wavelet_bench "repeats = 7;"
+# The factor is computed once in Octave and written for bench_triangular.
+octave_run octave_triangular_targets "repeats = 5; factor_file = '$out/laplacian700.factor';"
+LASSOWAVE_TRIANGULAR_FACTOR=$out/laplacian700.factor gbench bench_triangular \
+  --benchmark_filter='^(one_pass_64|fenwarix_kernel_64|host_call/.*)/-1$' --benchmark_repetitions=3
+rm -f "$out/laplacian700.factor"
+gbench bench_fusedlasso --benchmark_filter='^zelmonte_vs_scalar/' --benchmark_repetitions=3
+octave_run octave_zelmonte_bench "repeats = 5;"
+gbench bench_penalty --benchmark_repetitions=3
+octave_run octave_scalar_bench
+
+uptime > "$out/load_after.txt"
+step "table"
+"$python" "$src/bench/targets_table.py" "$out" "$src/bench/RESULTS.md" --build "$build" ||
+  note_failure targets_table.py $?
+exit $failed

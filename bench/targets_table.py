@@ -1,0 +1,393 @@
+#!/usr/bin/env python3
+"""Computes every speed target of lassowave from the raw output of
+bench/run_targets.sh and prints one Markdown table per group:
+
+    case | measured | peer/floor | ratio | target | met?
+
+ratio is always measured / peer (a time ratio: below 1, lassowave is
+faster); each target is an upper bound on it. Rows whose target is "info"
+are reported beside the targets and judged by none.
+
+    targets_table.py <raw dir> <RESULTS.md> [--build <builddir>]
+
+Standard library only."""
+import argparse
+import datetime
+import json
+import os
+import re
+import subprocess
+import sys
+
+NA = "n/a"
+
+
+# ---------------------------------------------------------------- inputs
+
+
+def load_json(path):
+    try:
+        with open(path) as f:
+            return json.load(f)
+    except (OSError, ValueError):
+        return None
+
+
+def load_results(path):
+    """RESULT lines of an Octave script: {key: float or str}."""
+    out = {}
+    try:
+        with open(path) as f:
+            for line in f:
+                parts = line.split()
+                if len(parts) == 3 and parts[0] == "RESULT":
+                    try:
+                        out[parts[1]] = float(parts[2])
+                    except ValueError:
+                        out[parts[1]] = parts[2]
+    except OSError:
+        pass
+    return out
+
+
+class GBench:
+    """The per-repetition runs of a Google Benchmark JSON file, by run name."""
+
+    def __init__(self, path):
+        self.runs = {}
+        data = load_json(path) or {}
+        for b in data.get("benchmarks", []):
+            if b.get("run_type", "iteration") != "iteration" or b.get("error_occurred"):
+                continue
+            self.runs.setdefault(b.get("run_name", b["name"]), []).append(b)
+
+    def find(self, name):
+        return self.runs.get(name) or self.runs.get(name + "/manual_time") or []
+
+    def best_ms(self, name):
+        """Fastest repetition's mean time, in ms."""
+        runs = self.find(name)
+        if not runs:
+            return None
+        scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
+        return min(r["real_time"] * scale[r.get("time_unit", "ns")] for r in runs)
+
+    def counter(self, name, key, pick=min):
+        values = [r[key] for r in self.find(name) if key in r]
+        return pick(values) if values else None
+
+    def median_run(self, name, key):
+        """The repetition whose counter `key` is the median one."""
+        runs = sorted((r for r in self.find(name) if key in r), key=lambda r: r[key])
+        return runs[len(runs) // 2] if runs else None
+
+
+# ---------------------------------------------------------------- table
+
+
+class Table:
+    def __init__(self):
+        self.sections = []
+        self.met = 0
+        self.missed = []
+        self.missing = []
+
+    def section(self, title, note=""):
+        self.sections.append((title, note, []))
+
+    def row(self, case, measured, peer, unit, bound, scale=1.0, ratio=None, digits=2):
+        """measured and peer in `unit`; bound: upper bound on the ratio, or
+        None for an info row. ratio defaults to measured / peer."""
+        if ratio is None and measured is not None and peer not in (None, 0):
+            ratio = measured / peer
+        fmt = lambda v: NA if v is None else f"{v * scale:.{digits}f} {unit}".rstrip()
+        if bound is None:
+            target, met = "info", ""
+        else:
+            target = f"≤ {bound:.3g}"
+            if ratio is None:
+                met = NA
+                self.missing.append(case)
+            elif ratio <= bound:
+                met = "yes"
+                self.met += 1
+            else:
+                met = "**NO**"
+                self.missed.append(case)
+        ratio_text = NA if ratio is None else f"{ratio:.3f}"
+        self.sections[-1][2].append((case, fmt(measured), fmt(peer), ratio_text, target, met))
+
+    def markdown(self):
+        lines = []
+        for title, note, rows in self.sections:
+            lines += [f"### {title}", ""]
+            if note:
+                lines += [note, ""]
+            lines += ["| case | measured | peer/floor | ratio | target | met? |",
+                      "|---|---:|---:|---:|---|---|"]
+            lines += ["| " + " | ".join(r) + " |" for r in rows]
+            lines.append("")
+        return "\n".join(lines)
+
+
+# ---------------------------------------------------------------- groups
+
+WAVELET_CASES = []
+for _d in ("forward", "inverse"):
+    for _t in (2, 8, 16):
+        WAVELET_CASES.append(("decimated", "1d", _t, _d))
+    for _t in (2, 8):
+        WAVELET_CASES.append(("decimated", "2d", _t, _d))
+    for _t in (2, 8):
+        WAVELET_CASES.append(("redundant", "1d", _t, _d))
+        WAVELET_CASES.append(("redundant", "2d", _t, _d))
+WAVELET_CASES.sort(key=lambda c: (c[0], c[1], c[3], c[2]))
+
+MODULE = {("decimated", "forward"): "kaldor", ("decimated", "inverse"): "vestran",
+          ("redundant", "forward"): "ostrevin", ("redundant", "inverse"): "quillomar"}
+PYWT = {("decimated", "1d", "forward"): "wavedec", ("decimated", "1d", "inverse"): "waverec",
+        ("decimated", "2d", "forward"): "wavedec2", ("decimated", "2d", "inverse"): "waverec2",
+        ("redundant", "1d", "forward"): "swt", ("redundant", "1d", "inverse"): "iswt",
+        ("redundant", "2d", "forward"): "swt2", ("redundant", "2d", "inverse"): "iswt2"}
+
+
+def wavelet_label(kind, dim, taps, direction):
+    size = {("decimated", "1d"): "2^20, L=10", ("decimated", "2d"): "1024², L=5",
+            ("redundant", "1d"): "2^20, L=5", ("redundant", "2d"): "512², L=3"}[(kind, dim)]
+    return f"{MODULE[(kind, direction)]} {dim.upper()} {size}, {taps} taps"
+
+
+def wavelets(t, raw):
+    peer = load_json(os.path.join(raw, "peer_pywt.json")) or {}
+    th = GBench(os.path.join(raw, "bench_targets.json"))
+    octv = load_results(os.path.join(raw, "octave_wavelet_bench.txt"))
+
+    t.section("Wavelets: kernel through the test host vs PyWavelets",
+              "Test host: the fastest call with its outputs already allocated and touched. "
+              "PyWavelets: the fastest whole call (`mode='periodization'` for the decimated "
+              "pair). Target: at least 3× faster.")
+    for kind, dim, taps, d in WAVELET_CASES:
+        key = f"{kind}/{dim}/{taps}/{d}"
+        t.row(f"{wavelet_label(kind, dim, taps, d)} vs `{PYWT[(kind, dim, d)]}`",
+              th.counter(f"wavelet/{key}", "best_ms"), peer.get(key), "ms", 1 / 3)
+
+    t.section("Wavelets: octave-cli vs PyWavelets",
+              "Octave: the fastest of 7 calls as users make them, from a function whose "
+              "results are dropped on return; the host creates the outputs. The session "
+              "first frees one 30 MiB array, so that the allocator recycles blocks up to "
+              "32 MiB, as in any session that has held a large array; larger results "
+              "(ostrevin's 1-D bands) come as fresh pages. Target: faster than PyWavelets.")
+    for kind, dim, taps, d in WAVELET_CASES:
+        key = f"{kind}/{dim}/{taps}/{d}"
+        t.row(f"{wavelet_label(kind, dim, taps, d)} vs `{PYWT[(kind, dim, d)]}`",
+              octv.get(f"octave/{key}/ms"), peer.get(key), "ms", 1.0)
+
+    t.section("Wavelets: octave-cli vs the output floor (redundant pair)",
+              "Floor: creating the call's outputs through the host and writing them once "
+              "(`floor_mex`), called the same way in alternation in the same Octave session; "
+              "for fresh pages, that is mostly page faults on this machine. Target for ostrevin, whose outputs are "
+              "(1 + bands·L)× its input: within 1.5× of the floor. quillomar returns one "
+              "signal or image, so its floor is small and the row is for information. "
+              "The test-host floor (memory already mapped) is beside it for information.")
+    for kind, dim, taps, d in WAVELET_CASES:
+        if kind != "redundant":
+            continue
+        key = f"{kind}/{dim}/{taps}/{d}"
+        label = wavelet_label(kind, dim, taps, d)
+        t.row(f"{label}, Octave vs Octave floor", octv.get(f"octave/{key}/ms"),
+              octv.get(f"octave/{key}/floor_ms"), "ms", 1.5 if d == "forward" else None)
+    for kind, dim, taps, d in WAVELET_CASES:
+        if kind != "redundant" or d != "forward":
+            continue
+        key = f"{kind}/{dim}/{taps}/{d}"
+        t.row(f"{wavelet_label(kind, dim, taps, d)}, test host vs test-host floor",
+              th.counter(f"wavelet/{key}", "best_ms"), th.best_ms(f"floor/{key}"), "ms", None)
+
+    t.section("Wavelets: strided passes vs the contiguous pass of the same level",
+              "Through the test host, fastest of alternating calls. Decimated: one 2-D level "
+              "of 1024² (column pass + row pass over column-major data) minus a 1-D level of "
+              "2^20 samples = the row pass, over the 1-D level. Redundant: the costliest of "
+              "levels 2 to 5 of a 1-D 2^20 transform (2^(k-1) interleaved phases), "
+              "t(L) − t(L−1), over level 1. Target: at most 1.5×.")
+    for kind, label in (("decimated_rows", "row pass, 1024², L=1"),
+                        ("redundant_phases", "costliest phased level, 2^20, L≤5")):
+        for d in ("forward", "inverse"):
+            mod = MODULE[("decimated" if kind == "decimated_rows" else "redundant", d)]
+            for taps in (2, 8):
+                name = f"strided/{kind}/{d}/{taps}/iterations:1"
+                t.row(f"{mod} {label}, {taps} taps", th.counter(name, "strided_ms"),
+                      th.counter(name, "contiguous_ms"), "ms", 1.5,
+                      ratio=th.counter(name, "strided_vs_contiguous"))
+
+
+def triangular(t, raw):
+    o = load_results(os.path.join(raw, "octave_triangular_targets.txt"))
+    g = GBench(os.path.join(raw, "bench_triangular.json"))
+    n, e = o.get("octave/triangular/n"), o.get("octave/triangular/entries")
+    size = f"n = {n:.0f}, {e:.0f} stored entries" if n and e else "size n/a"
+    t.section("Sparse triangular solves: Cholesky factor of the 700×700 Laplacian",
+              f"Factor from Octave's `chol(A, 'vector')` ({size}), the same factor in both "
+              "hosts. Test host: the fastest repetition of whole calls (checks, solve, "
+              "creation of x). One pass: a read of every stored value and row index with "
+              "eight accumulators, in C++ on the same arrays. Octave: the fastest of 5 calls. "
+              "`R' \\ b` forms the transpose as users call it; `R \\ b` is Octave's solve on "
+              "the stored factor.")
+    fen_th = g.best_ms("host_call/fenwarix64/-1")
+    fen_oct = o.get("octave/triangular/fenwarix_ms")
+    hob_th = g.best_ms("host_call/hobrinth/-1")
+    hob_oct = o.get("octave/triangular/hobrinth_ms")
+    rtb = o.get("octave/triangular/octave_forward_ms")
+    rb = o.get("octave/triangular/octave_R_backslash_ms")
+    rttb = o.get("octave/triangular/octave_backward_ms")
+    one = g.best_ms("one_pass_64/-1")
+    t.row("fenwarix(R, b), test host vs Octave `R' \\ b`", fen_th, rtb, "ms", 0.1)
+    t.row("fenwarix(R, b), Octave vs Octave `R' \\ b`", fen_oct, rtb, "ms", 0.1)
+    t.row("fenwarix(R, b), test host vs one pass", fen_th, one, "ms", 1.5)
+    t.row("fenwarix(R, b), Octave vs one pass", fen_oct, one, "ms", 1.5)
+    t.row("fenwarix kernel alone (no host) vs one pass", g.best_ms("fenwarix_kernel_64/-1"), one,
+          "ms", None)
+    if e:
+        t.row("one pass, ns per stored entry", one and one * 1e6 / e, None, "ns", None,
+              digits=3)
+    t.row("hobrinth(R', b), test host vs Octave `R \\ b`", hob_th, rb, "ms", 1.0)
+    t.row("hobrinth(R', b), Octave vs Octave `R \\ b`", hob_oct, rb, "ms", 1.0)
+    t.row("hobrinth(R', b), Octave vs Octave `Rt' \\ b`", hob_oct, rttb, "ms", None)
+
+
+def zelmonte(t, raw):
+    g = GBench(os.path.join(raw, "bench_fusedlasso.json"))
+    o = load_results(os.path.join(raw, "octave_zelmonte_bench.txt"))
+    t.section("zelmonte: ns per sample vs a plain scalar transcription of the scan",
+              "Test host, whole call against the transcription in bench_fusedlasso.cpp "
+              "(which also creates its result), alternating; the median of 3 repetitions. "
+              "Small λ: noise N(0,1), λ = 0.5; large λ: ~300 pieces + noise, λ = 1e4; worst: "
+              "log(1 + k), λ = 1e4, where each restart re-reads what was read since (the "
+              "reads per sample grow with n). Target: no slower than the transcription. "
+              "Octave rows: the call as users make it against creating and writing its "
+              "output once (information).")
+    cases = [("small_lambda", 1000000, "small λ, 10^6"), ("small_lambda", 10000000, "small λ, 10^7"),
+             ("large_lambda", 1000000, "large λ, 10^6"), ("large_lambda", 10000000, "large λ, 10^7"),
+             ("worst_log_ramp", 30000, "worst case log(1+k), 3·10^4")]
+    for name, n, label in cases:
+        run = g.median_run(f"zelmonte_vs_scalar/{name}/{n}", "vs_scalar")
+        reads = f" ({run['reads_per_sample']:.0f} reads/sample)" if run and name.startswith(
+            "worst") else ""
+        t.row(f"zelmonte {label}{reads}, test host vs scalar", run and run["ns_per_sample"],
+              run and run["scalar_ns_per_sample"], "ns", 1.0,
+              ratio=run and run["vs_scalar"])
+    for name, n, label in cases:
+        key = f"octave/zelmonte/{name}/{n}"
+        t.row(f"zelmonte {label}, Octave vs output floor", o.get(f"{key}/ns_per_sample"),
+              o.get(f"{key}/floor_ns_per_sample"), "ns", None)
+
+
+def scalars(t, raw):
+    o = load_results(os.path.join(raw, "octave_scalar_bench.txt"))
+    g = GBench(os.path.join(raw, "bench_penalty.json"))
+    t.section("Scalar modules: per call in octave-cli vs a trivial MEX function",
+              "trivial_mex (bench/trivial_mex.cpp) takes the same inputs and creates the "
+              "same outputs and does nothing else; best of alternating rounds of 20000 calls. "
+              "Target: within 1.2×. Information: the same computation as a plain m-file "
+              "(bench/mfile_peers/), and the call through the test host.")
+    names = ("vintrask", "quorbel", "sandrevo", "gravenmor")
+    for m in names:
+        k = f"octave/scalar/{m}"
+        t.row(f"{m}, Octave vs trivial MEX", o.get(f"{k}/us_per_call"),
+              o.get(f"{k}/trivial_us_per_call"), "µs", 1.2, ratio=o.get(f"{k}/ratio"))
+    for m in names:
+        k = f"octave/scalar/{m}"
+        if f"{k}/mfile_us_per_call" in o:
+            t.row(f"{m}, Octave vs m-file peer", o.get(f"{k}/us_per_call"),
+                  o.get(f"{k}/mfile_us_per_call"), "µs", None)
+    for m in names:
+        ms = g.best_ms(f"penalty_call/{m}")
+        t.row(f"{m}, test host per call", ms, None, "µs", None, scale=1e3)
+
+
+# ---------------------------------------------------------------- header
+
+
+def cpu_model():
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    return "unknown"
+
+
+def commit(src):
+    def git(*args):
+        return subprocess.run(["git", "-C", src, *args], capture_output=True, text=True,
+                              check=False).stdout.strip()
+    head = git("rev-parse", "--short=12", "HEAD") or "unknown"
+    dirty = git("status", "--porcelain", "--untracked-files=no")
+    return head + (" (with uncommitted changes)" if dirty else "")
+
+
+def build_type(build):
+    try:
+        with open(os.path.join(build, "CMakeCache.txt")) as f:
+            for line in f:
+                if line.startswith("CMAKE_BUILD_TYPE:"):
+                    return line.split("=", 1)[1].strip() or "(none)"
+    except (OSError, TypeError):
+        pass
+    return "unknown"
+
+
+def first_line(path):
+    try:
+        with open(path) as f:
+            return f.readline().strip()
+    except OSError:
+        return NA
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    ap.add_argument("raw")
+    ap.add_argument("results")
+    ap.add_argument("--build", default=None)
+    a = ap.parse_args()
+    src = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+    t = Table()
+    wavelets(t, a.raw)
+    triangular(t, a.raw)
+    zelmonte(t, a.raw)
+    scalars(t, a.raw)
+
+    load = lambda name: re.sub(r".*load average:\s*", "", first_line(os.path.join(a.raw, name)))
+    judged = t.met + len(t.missed) + len(t.missing)
+    head = [
+        "# lassowave speed targets",
+        "",
+        "Written by `bash bench/run_targets.sh` (see [README.md](README.md)); "
+        "each ratio is measured / peer, a time ratio (below 1: lassowave is faster), "
+        "and each target an upper bound on it.",
+        "",
+        f"- date: {datetime.datetime.now().astimezone().strftime('%Y-%m-%d %H:%M %Z')}",
+        f"- CPU: {cpu_model()} ({os.cpu_count()} logical CPUs)",
+        f"- commit: {commit(src)}",
+        f"- build: {build_type(a.build)}",
+        f"- load average before / after: {load('load_before.txt')} / {load('load_after.txt')} "
+        "(the machine is shared; every figure is the fastest of several calls, and ratios "
+        "are taken within one run)",
+        "",
+        f"**{t.met} of {judged} targets met**"
+        + (f"; not met: {len(t.missed)}" if t.missed else "")
+        + (f"; no figure: {len(t.missing)}" if t.missing else "") + ".",
+        "",
+    ]
+    text = "\n".join(head) + "\n" + t.markdown()
+    with open(a.results, "w") as f:
+        f.write(text)
+    sys.stdout.write(text)
+    print(f"\nwritten to {a.results}", file=sys.stderr)
+
+
+if __name__ == "__main__":
+    main()
