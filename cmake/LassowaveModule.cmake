@@ -168,3 +168,37 @@ function(lassowave_add_module)
     endforeach()
   endif()
 endfunction()
+
+# lassowave_add_isa_test_modules(<name>...)
+#
+# Test host only: extra builds of modules already registered, one per
+# instruction-set variant of the wavelet kernels, into
+# build/testhost/isa/<variant>/<name>.mexth (variant: baseline, avx2,
+# avx512f). A shipped module carries every variant and the loader runs the
+# widest one the CPU has; each of these builds carries the named variant
+# (and the baseline) only, so that the suites can run and compare every
+# variant on one machine (LASSOWAVE_WAVELET_ISA_*, wavelet/kernel_targets.h).
+# x86-64 Linux only; sets LASSOWAVE_ISA_TEST_MODULES in the caller's scope
+# when it builds them.
+function(lassowave_add_isa_test_modules)
+  set(LASSOWAVE_ISA_TEST_MODULES OFF PARENT_SCOPE)
+  if(NOT LASSOWAVE_TESTHOST OR NOT CMAKE_SYSTEM_NAME STREQUAL "Linux"
+     OR NOT CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+    return()
+  endif()
+  foreach(name IN LISTS ARGN)
+    get_property(srcs GLOBAL PROPERTY LASSOWAVE_MODULE_${name}_SOURCES)
+    get_property(level GLOBAL PROPERTY LASSOWAVE_MODULE_${name}_LEVEL)
+    set(index32 OFF)
+    if(level STREQUAL "index32")
+      set(index32 ON)
+    endif()
+    foreach(isa IN ITEMS baseline avx2 avx512f)
+      string(TOUPPER ${isa} ISA)
+      _lassowave_testhost_module(testhost_isa_${isa}_${name} ${name}
+        ${LASSOWAVE_TESTHOST_DIR}/isa/${isa} "${index32}" ${srcs})
+      target_compile_definitions(testhost_isa_${isa}_${name} PRIVATE LASSOWAVE_WAVELET_ISA_${ISA})
+    endforeach()
+  endforeach()
+  set(LASSOWAVE_ISA_TEST_MODULES ON PARENT_SCOPE)
+endfunction()

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "kernel_targets.h"
 #include "mex.h"
 
 namespace lw::wavelet {
@@ -117,6 +118,9 @@ void kaldor_by_lines(const double *x, std::int32_t M, std::int32_t N, const doub
 // increasing tap order; only independent outputs (consecutive outputs of a
 // line, or the same output of several rows) share a loop, so the compiler
 // can keep them in vector lanes without changing a bit of any sum.
+// analyse_line and analyse_rows get baseline and AVX2 variants only: for
+// them GCC's AVX-512F code (in-order reductions across taps rather than
+// lanes across rows) ran slower than its AVX2 code.
 constexpr std::int32_t kLanes = 8;  // rows per block, outputs per step
 
 // Copies nb <= W doubles; a full block of W is a fixed-length copy the
@@ -135,8 +139,9 @@ inline void put(double *to, const double *from, std::int32_t nb) {
 // samples extended periodically: sample (2i + j) mod lx is E[i + j/2] for
 // even j and O[i + j/2] for odd j, so each tap reads kLanes consecutive
 // entries. E and O need H + lh/2 + kLanes doubles each.
-void analyse_line(const double *src, std::int32_t H, const double *c0, const double *c1,
-                  std::int32_t lh, double *E, double *O, double *lo, double *hi) {
+LW_ISA_VARIANTS_TO_AVX2 void analyse_line(const double *src, std::int32_t H, const double *c0,
+                                          const double *c1, std::int32_t lh, double *E, double *O,
+                                          double *lo, double *hi) {
   for (std::int32_t t = 0; t < H; ++t) {
     E[t] = src[2 * std::ptrdiff_t(t)];
     O[t] = src[2 * std::ptrdiff_t(t) + 1];
@@ -167,9 +172,9 @@ void analyse_line(const double *src, std::int32_t H, const double *c0, const dou
 // (G[c*kLanes + b] is column c of row b, extended periodically by lh - 1
 // columns), so every tap reads kLanes contiguous doubles and the outputs of
 // the rows are stored kLanes at a time. G needs (C + lh - 1)*kLanes doubles.
-void analyse_rows(const double *src, double *dst, std::int32_t m, std::int32_t nb,
-                  std::int32_t C, const double *c0, const double *c1, std::int32_t lh,
-                  double *G) {
+LW_ISA_VARIANTS_TO_AVX2 void analyse_rows(const double *src, double *dst, std::int32_t m,
+                                          std::int32_t nb, std::int32_t C, const double *c0,
+                                          const double *c1, std::int32_t lh, double *G) {
   for (std::int32_t c = 0; c < C; ++c) {
     const double *in = src + std::ptrdiff_t(c) * m;
     double *g = G + std::ptrdiff_t(c) * kLanes;

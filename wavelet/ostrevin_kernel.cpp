@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "kernel_targets.h"
 #include "mex.h"
 
 namespace lw::wavelet {
@@ -46,8 +47,8 @@ Scratch take_scratch(std::int32_t P, std::int32_t lh) {
 
 }  // namespace
 
-void fpconv(double *seg, std::int32_t lx, const double *h0, const double *h1, std::int32_t lh,
-            double *lo, double *hi) {
+LW_ISA_VARIANTS void fpconv(double *seg, std::int32_t lx, const double *h0, const double *h1,
+                            std::int32_t lh, double *lo, double *hi) {
   // Periodic extension to the right; running upwards, a segment shorter than
   // the filter is repeated as often as needed.
   const Index end = Index(lx) + lh - 1;
@@ -78,8 +79,8 @@ namespace {
 // and running fpconv on each gives exactly these sums in this order; working
 // on the whole line instead reads it once, contiguously, for every level.
 // a, lo and hi hold D doubles each; 1 <= s <= D and s divides D.
-void fpconv_spaced(const double *a, Index D, Index s, const double *h0, const double *h1,
-                   std::int32_t lh, double *lo, double *hi) {
+LW_ISA_VARIANTS void fpconv_spaced(const double *a, Index D, Index s, const double *h0,
+                                   const double *h1, std::int32_t lh, double *lo, double *hi) {
   double slo[block], shi[block];
   for (Index i0 = 0; i0 < D; i0 += block) {
     const Index nb = D - i0 < block ? D - i0 : block;
@@ -126,6 +127,32 @@ inline void analyse_line(double *seg, Index D, Index s, const double *h0, const 
     fpconv_spaced(seg, D, s, h0, h1, lh, lo, hi);
 }
 
+// The row pass of a matrix: filters every row of the rows×cols image `in`
+// along its columns, with tap spacing s, into the images lo_img and hi_img
+// (same shape, not overlapping `in`). Storage is walked column by column,
+// all rows at once, so it is read contiguously; every element still gets
+// its own sum over j in increasing order from +0.0, exactly as a row
+// filtered alone.
+LW_ISA_VARIANTS void analyse_rows(const double *in, Index rows, Index cols, Index s,
+                                  const double *h0, const double *h1, std::int32_t lh,
+                                  double *lo_img, double *hi_img) {
+  for (Index c = 0; c < cols; ++c) {
+    double *lo = lo_img + c * rows, *hi = hi_img + c * rows;
+    for (Index r = 0; r < rows; ++r) lo[r] = hi[r] = 0.0;
+    Index at = c;  // (c + j·s) mod cols
+    for (Index j = 0; j < lh; ++j) {
+      const double c0 = h0[lh - 1 - j], c1 = h1[lh - 1 - j];
+      const double *u = in + at * rows;
+      for (Index r = 0; r < rows; ++r) {
+        lo[r] += u[r] * c0;
+        hi[r] += u[r] * c1;
+      }
+      at += s;
+      if (at >= cols) at -= cols;
+    }
+  }
+}
+
 }  // namespace
 
 void OSTREVIN(const double *x, std::int32_t M, std::int32_t N, const double *h, std::int32_t lh,
@@ -161,28 +188,11 @@ void OSTREVIN(const double *x, std::int32_t M, std::int32_t N, const double *h, 
         std::memcpy(w.low_seg, yl, std::size_t(cols) * sizeof(double));
         analyse_line(w.low_seg, cols, s, w.h0, w.h1, lh, yl, band1);
       } else {
-        // A matrix: all rows at once, column by column, so that storage is
-        // read contiguously. Every element still gets its own sum over j in
-        // increasing order from +0.0, exactly as a row filtered alone. The
-        // input is parked in this level's band 3, which the column pass
-        // fills only afterwards.
+        // A matrix: all rows at once (analyse_rows). The input is parked in
+        // this level's band 3, which the column pass fills only afterwards.
         double *in = band1 + 2 * cols * rows;
         std::memcpy(in, yl, std::size_t(rows) * std::size_t(cols) * sizeof(double));
-        for (Index c = 0; c < cols; ++c) {
-          double *lo = yl + c * rows, *hi = band1 + c * rows;
-          for (Index r = 0; r < rows; ++r) lo[r] = hi[r] = 0.0;
-          Index at = c;  // (c + j·s) mod n
-          for (Index j = 0; j < lh; ++j) {
-            const double c0 = w.h0[lh - 1 - j], c1 = w.h1[lh - 1 - j];
-            const double *u = in + at * rows;
-            for (Index r = 0; r < rows; ++r) {
-              lo[r] += u[r] * c0;
-              hi[r] += u[r] * c1;
-            }
-            at += s;
-            if (at >= cols) at -= cols;
-          }
-        }
+        analyse_rows(in, rows, cols, s, w.h0, w.h1, lh, yl, band1);
       }
     }
 

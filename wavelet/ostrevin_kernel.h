@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "kernel_targets.h"
+
 namespace lw::wavelet {
 
 // L-level undecimated transform of the M×N signal x. yl (M·N doubles)
@@ -23,8 +25,9 @@ void OSTREVIN(const double *x, std::int32_t M, std::int32_t N, const double *h, 
 // seg: first repeats them into seg[lx .. lx+lh-2] (seg must have room for
 // lx + lh - 1 doubles), then for i = 0 .. lx-1
 //   lo[i] = sum_j seg[i+j]*h0[lh-1-j],  hi[i] = sum_j seg[i+j]*h1[lh-1-j],
-// j = 0 .. lh-1, each sum from +0.0 in increasing j.
-void fpconv(double *seg, std::int32_t lx, const double *h0, const double *h1, std::int32_t lh,
-            double *lo, double *hi);
+// j = 0 .. lh-1, each sum from +0.0 in increasing j. Built in one variant
+// per instruction set (kernel_targets.h).
+LW_ISA_VARIANTS void fpconv(double *seg, std::int32_t lx, const double *h0, const double *h1,
+                            std::int32_t lh, double *lo, double *hi);
 
 }  // namespace lw::wavelet

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "kernel_targets.h"
 #include "mex.h"
 
 namespace lw::wavelet {
@@ -63,8 +64,8 @@ inline void scatter(double *line, const double *vals, Index stride, Index count)
 
 }  // namespace
 
-void bpconv(double *out, std::int32_t lx, const double *g0, const double *g1, std::int32_t lh,
-            double *lowseg, double *highseg) {
+LW_ISA_VARIANTS void bpconv(double *out, std::int32_t lx, const double *g0, const double *g1,
+                            std::int32_t lh, double *lowseg, double *highseg) {
   // Periodic extension to the left; running downwards, element t ends up
   // holding sample (t - (lh-1)) mod lx also when lh - 1 exceeds lx.
   for (Index t = Index(lh) - 2; t >= 0; --t) {
@@ -98,8 +99,9 @@ namespace {
 // its s phases and running bpconv on each gives exactly these sums in this
 // order; working on the whole line reads it once, contiguously, per level.
 // a, d and out hold D doubles each; 1 <= s <= D and s divides D.
-void bpconv_spaced(double *out, Index D, Index s, const double *g0, const double *g1,
-                   std::int32_t lh, const double *a, const double *d) {
+LW_ISA_VARIANTS void bpconv_spaced(double *out, Index D, Index s, const double *g0,
+                                   const double *g1, std::int32_t lh, const double *a,
+                                   const double *d) {
   const Index back = Index(lh - 1) % D * s % D;  // ((lh-1)·s) mod D, without overflow
   double sum[block];
   for (Index i0 = 0; i0 < D; i0 += block) {

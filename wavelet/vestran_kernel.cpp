@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "kernel_targets.h"
 #include "mex.h"
 
 namespace lw::wavelet {
@@ -187,8 +188,9 @@ inline void synthesise_pairs(const double *a, const double *d, std::int32_t lhh,
 // lo lies at the start of (the in-place levels): the pairs are rebuilt from
 // the last down, and pair i stores at 2i and 2i + 1, beyond every
 // coefficient the pairs below it read. hi must not overlap out.
-void synthesise_line(const double *lo, const double *hi, std::int32_t H, std::int32_t lhh,
-                     const Taps &g, double *A, double *D, double *out) {
+LW_ISA_VARIANTS void synthesise_line(const double *lo, const double *hi, std::int32_t H,
+                                     std::int32_t lhh, const Taps &g, double *A, double *D,
+                                     double *out) {
   std::int32_t head = ((lhh - 1 + kStep - 1) / kStep) * kStep;  // pairs that wrap, rounded up
   if (head > H) head = H;
   const std::int32_t copied = lhh - 1 + (head + kStep < H ? head + kStep : H);
@@ -217,8 +219,9 @@ void synthesise_line(const double *lo, const double *hi, std::int32_t H, std::in
 // extension), so every tap reads kLanes contiguous doubles and each output
 // pair of the rows is stored kStep rows at a time. A and D need
 // (lhh - 1 + H)*kLanes doubles each.
-void synthesise_rows(double *rows, std::int32_t m, std::int32_t nb, std::int32_t H,
-                     std::int32_t lhh, const Taps &g, double *A, double *D) {
+LW_ISA_VARIANTS void synthesise_rows(double *rows, std::int32_t m, std::int32_t nb,
+                                     std::int32_t H, std::int32_t lhh, const Taps &g, double *A,
+                                     double *D) {
   const std::ptrdiff_t front = std::ptrdiff_t(lhh - 1) * kLanes;
   for (std::int32_t t = 0; t < H; ++t) {
     const double *a = rows + std::ptrdiff_t(t) * m;

@@ -332,7 +332,9 @@ ArgList wavelet_args(const Wavelet &w, std::size_t m, std::size_t n,
   if (w.reads_yh) {
     std::int64_t levels = 0;
     if (L)
-      levels = *L > 0 ? std::int64_t(*L) : 0;
+      // Only levels the module accepts need a fitting yh; others (NaN,
+      // infinite, out of range) are rejected before yh is looked at.
+      levels = *L > 0 && *L < 2147483648.0 ? std::int64_t(*L) : 0;
     else if (m > 0 && n > 0) {
       const std::int64_t cm = halving_count(m), cn = halving_count(n);
       levels = (m < n ? m : n) == 1 ? std::max(cm, cn) : std::min(cm, cn);

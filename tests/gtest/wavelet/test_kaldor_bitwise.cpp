@@ -6,7 +6,8 @@
 // columns, matrices of either orientation whose row count is not a multiple
 // of the 8 rows gathered at once, lines whose output count is not a multiple
 // of the lanes, every level down to a 2-sample block, and filters from 1 to
-// 20 taps, so also filters much longer than the coarse blocks.
+// 20 taps, so also filters much longer than the coarse blocks. Each case
+// runs on every instruction-set variant of the kernels (isa_paths.h).
 #include <cmath>
 #include <cstring>
 
@@ -41,9 +42,13 @@ bool same_bits(const Vec &a, const Vec &b) {
          (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
 }
 
+class DecimatedBitwise : public lwtest::isa::OnEachPath {};
+
 }  // namespace
 
-TEST(DecimatedBitwise, ForwardMatchesTheTranscription) {
+LW_ON_EACH_ISA_PATH(DecimatedBitwise);
+
+TEST_P(DecimatedBitwise, ForwardMatchesTheTranscription) {
   for (const Shape &s : shapes)
     for (std::size_t lh = 1; lh <= 20; ++lh) {
       const Vec h = varied(lh, std::uint32_t(1000 + lh));
@@ -55,7 +60,7 @@ TEST(DecimatedBitwise, ForwardMatchesTheTranscription) {
     }
 }
 
-TEST(DecimatedBitwise, InverseMatchesTheTranscription) {
+TEST_P(DecimatedBitwise, InverseMatchesTheTranscription) {
   for (const Shape &s : shapes)
     for (std::size_t lh = 2; lh <= 20; ++lh) {
       const Vec h = varied(lh, std::uint32_t(2000 + lh));
@@ -69,7 +74,7 @@ TEST(DecimatedBitwise, InverseMatchesTheTranscription) {
 
 // A level count below the largest: the levels left out keep their
 // coefficients, which the inverse must read from its input as they are.
-TEST(DecimatedBitwise, FewerLevelsThanTheSizesAdmit) {
+TEST_P(DecimatedBitwise, FewerLevelsThanTheSizesAdmit) {
   const Vec h = varied(7, 3);
   const Vec x = varied(64 * 48, 4);
   for (int L = 1; L <= 4; ++L) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "call_helpers.h"
+#include "isa_paths.h"
 
 namespace lwtest::decimated {
 
@@ -57,14 +58,15 @@ struct Transformed {
   double L = -1;     // result 2, when delivered
 };
 
-// Calls name(x, h[, L]) with two results requested; expects success.
+// Calls name(x, h[, L]) with two results requested, on the instruction-set
+// variant of the kernels selected in isa_paths.h; expects success.
 inline Transformed transform(const std::string &name, std::size_t m, std::size_t n, const Vec &x,
                              const Vec &h, const double *L = nullptr) {
   ArgList a;
   a.add(testhost::dense(m, n, x)).add(testhost::row(h));
   if (L) a.add(testhost::scalar(*L));
   Transformed t;
-  t.r = module(name).call(2, a.handles());
+  t.r = isa::wavelet_module(name).call(2, a.handles());
   expect_ok(t.r);
   if (!t.r.error && !t.r.outputs.empty() && t.r.outputs[0]) {
     t.values = testhost::values(t.r.outputs[0].get());
