@@ -24,11 +24,11 @@ function x = fenwarix(varargin)
 %   Errors, checked in this order:
 %     "fenwarix: requires 2 input arguments."   fewer than two arguments
 %     "fenwarix: requires 1 output argument."   more than one result asked
-%     "fenwarix: argument 2 (b) must ..."       b not real double, with 2^31
+%     "fenwarix: argument 2 (b) ..."   b not real double, with 2^31
 %         or more rows, without a column, or a malformed sparse b
 %     "fenwarix: R should be square."   columns of R differ from rows of b
 %     "fenwarix: R should be sparse."   R is a full matrix
-%     "fenwarix: argument 1 (R) must ..."   R not real double (a logical or
+%     "fenwarix: argument 1 (R) ..."   R not real double (a logical or
 %         complex R), or malformed column starts
 %     "fenwarix: argument 1 (R) has no stored entry in column 1."
 %     "fenwarix: R not upper triangular."   the last stored entry of column 1

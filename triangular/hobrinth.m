@@ -26,11 +26,11 @@ function x = hobrinth(varargin)
 %   Errors, checked in this order:
 %     "hobrinth: requires 2 input arguments."   fewer than two arguments
 %     "hobrinth: requires 1 output argument."   more than one result asked
-%     "hobrinth: argument 2 (b) must ..."       b not real double, with 2^31
+%     "hobrinth: argument 2 (b) ..."   b not real double, with 2^31
 %         or more rows, without a column, or a malformed sparse b
 %     "hobrinth: Rt should be square."   columns of Rt differ from rows of b
 %     "hobrinth: Rt should be sparse."   Rt is a full matrix
-%     "hobrinth: argument 1 (Rt) must ..."   Rt not real double (a logical or
+%     "hobrinth: argument 1 (Rt) ..."   Rt not real double (a logical or
 %         complex Rt), or malformed column starts
 %     "hobrinth: argument 1 (Rt) has no stored entry in column M."
 %     "hobrinth: Rt not lower triangular."   the last stored entry of the

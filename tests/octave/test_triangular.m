@@ -118,3 +118,64 @@
 %! R0 = R; b0 = b; bs = sparse(b); bs0 = bs;
 %! fenwarix(R, b); hobrinth(R', bs);
 %! assert(isequal(R, R0) && isequal(b, b0) && isequal(bs, bs0));
+
+%!test
+%! % hobrinth's side of the edge cases: no result requested, several columns
+%! % of b, and a misplaced entry that only the one-entry test could catch:
+%! % column 2 of Rt stores (1, 5) before (2, 3), so 5 is taken as its
+%! % diagonal and the 3 below it meets the not yet solved x(2) = 0.
+%! hobrinth(sparse([2 0; 1 4]), [4; 8]);
+%! assert(ans, [1; 2]);
+%! Rt = random_upper(70, 0.1, 4)';
+%! b = randn(70, 1);
+%! y = hobrinth(Rt, b);
+%! assert(hobrinth(Rt, [b, ones(70, 3)]), y);
+%! assert(hobrinth(Rt, sparse([b, ones(70, 3)])), y);
+%! assert(hobrinth(sparse([2 5 0; 1 3 0; 0 0 1]), [1; 2; 3]), [0.3; 0.4; 3]);
+%! assert(size(fenwarix(sparse(0, 0), sparse(0, 1))), [0, 1]);
+%! assert(size(hobrinth(sparse(0, 0), sparse(0, 4))), [0, 1]);
+
+%!test
+%! % A system of 2^31 rows is refused from b's size, before anything of the
+%! % factor is looked at.
+%! b = sparse(2^31, 1);
+%! assert_error_text(@() fenwarix(speye(2), b), 'fenwarix', ...
+%!   'fenwarix: argument 2 (b) has 2^31 or more rows; at most 2147483647 are supported.');
+%! assert_error_text(@() hobrinth(ones(2), b), 'hobrinth', ...
+%!   'hobrinth: argument 2 (b) has 2^31 or more rows; at most 2147483647 are supported.');
+
+%!test
+%! % A row outside the system is rejected with a sparse b as with a dense
+%! % one, and a failed call gives no result.
+%! b = [1; 2; 3];
+%! R = [speye(3); sparse([0 0 1])];
+%! assert_error_text(@() fenwarix(R, sparse(b)), 'fenwarix', ...
+%!   'fenwarix: argument 1 (R) has a stored entry outside rows 1 to 3 in column 3.');
+%! assert_error_text(@() hobrinth(R, sparse(b)), 'hobrinth', ...
+%!   'hobrinth: argument 1 (Rt) has a stored entry outside rows 1 to 3 in column 3.');
+%! ans = 17;
+%! try
+%!   fenwarix(R, b);
+%! catch
+%! end
+%! assert(ans, 17);
+%! assert(fenwarix(speye(3), sparse(b)), b);
+
+%!test
+%! % The pair on the Cholesky factor of a random sparse SPD matrix.
+%! rand('seed', 5); randn('seed', 5);
+%! n = 1500;
+%! B = sprandn(n, n, 0.002);
+%! A = B' * B + speye(n);
+%! R = chol(A);
+%! b = randn(n, 1);
+%! x = hobrinth(R', fenwarix(R, b));
+%! assert(norm(x - A \ b) / norm(A \ b) < 1e-10);
+%! assert(norm(A * x - b) / norm(b) < 1e-10);
+
+%!test
+%! % hobrinth leaves its factor as it was, and a sparse b too.
+%! Rt = random_upper(50, 0.2, 10)'; Rt0 = Rt;
+%! b = sparse(randn(50, 2)); b0 = b;
+%! hobrinth(Rt, b); fenwarix(Rt', b);
+%! assert(isequal(Rt, Rt0) && isequal(b, b0));
