@@ -127,12 +127,17 @@ function(lassowave_add_module)
     endif()
     set_target_properties(octave_${M_NAME} PROPERTIES PREFIX "" OUTPUT_NAME ${M_NAME}
       SUFFIX ".mex" LIBRARY_OUTPUT_DIRECTORY ${LASSOWAVE_OCTAVE_DIR})
-    if(M_HELP)
-      add_custom_command(TARGET octave_${M_NAME} POST_BUILD
-        COMMAND ${CMAKE_COMMAND} -E copy_if_different
-          ${CMAKE_CURRENT_SOURCE_DIR}/${M_HELP} ${LASSOWAVE_OCTAVE_DIR}/${M_NAME}.m)
-    endif()
     add_dependencies(lassowave_octave_modules octave_${M_NAME})
+    if(M_HELP)
+      # The help file beside the module, copied again whenever it changes
+      # (a step of the module's own build would miss edits to the help alone).
+      set(help_copy ${LASSOWAVE_OCTAVE_DIR}/${M_NAME}.m)
+      add_custom_command(OUTPUT ${help_copy}
+        COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/${M_HELP} ${help_copy}
+        DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${M_HELP} VERBATIM)
+      add_custom_target(octave_${M_NAME}_help ALL DEPENDS ${help_copy})
+      add_dependencies(lassowave_octave_modules octave_${M_NAME}_help)
+    endif()
     install(TARGETS octave_${M_NAME} LIBRARY DESTINATION octave)
     if(M_HELP)
       install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/${M_HELP} DESTINATION octave
