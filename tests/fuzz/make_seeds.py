@@ -33,7 +33,9 @@ def dense(m, n, vals):
 
 def sparse(m, n, pattern, vals):
     """pattern: set of (row, col) that hold an entry."""
-    out = [9, dim(m), dim(n), 0]  # not logical
+    # The target draws m*n dense values before it looks at the kind; the
+    # sparse entries follow them.
+    out = [9, dim(m), dim(n)] + value(0) * (m * n) + [0]  # not logical
     k = 0
     for j in range(n):
         for i in range(m):
