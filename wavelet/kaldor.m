@@ -34,8 +34,8 @@ function varargout = kaldor(varargin)
 %   of x modulo the block length (zero-based).
 %
 %   Working memory: one block, taken once per call, of 2*lh plus the larger
-%   of 2*(floor(P/2) + floor(lh/2) + 8) (P the longer side of x) and, for a matrix,
-%   8*(N + lh - 1) doubles (eight rows gathered side by side).
+%   of 2*(floor(P/2) + floor(lh/2) + 8) (P the longer side of x) and, for a
+%   matrix, 32*N doubles (32 rows copied where a level works in place).
 %
 %   Errors:
 %     "There are at most 3 input parameters allowed!"

@@ -113,15 +113,12 @@ void kaldor_by_lines(const double *x, std::int32_t M, std::int32_t N, const doub
   }
 }
 
-
 // Blocked kernels. Each output is still one sum from 0.0 with its terms in
 // increasing tap order; only independent outputs (consecutive outputs of a
-// line, or the same output of several rows) share a loop, so the compiler
-// can keep them in vector lanes without changing a bit of any sum.
-// analyse_line and analyse_rows get baseline and AVX2 variants only: for
-// them GCC's AVX-512F code (in-order reductions across taps rather than
-// lanes across rows) ran slower than its AVX2 code.
-constexpr std::int32_t kLanes = 8;  // rows per block, outputs per step
+// line, or the same output of many rows) share vector lanes, so no bit of
+// any sum changes.
+constexpr std::int32_t kLanes = 8;  // outputs per step of a line
+constexpr std::int32_t kRows = 32;  // rows copied at once where a level works in place
 
 // Copies nb <= W doubles; a full block of W is a fixed-length copy the
 // compiler turns into a few vector moves rather than a library call.
@@ -134,72 +131,250 @@ inline void put(double *to, const double *from, std::int32_t nb) {
   }
 }
 
+// Eight doubles as one value, of two widths: element-wise arithmetic on it
+// is eight independent sums. The hot loops are written once over the lane
+// type and built with two halves of four doubles for AVX2 and AVX-512F (one
+// AVX2 register each) and with four pairs for the baseline (one SSE2
+// register each): a vector type wider than the instruction set's registers
+// would live in memory.
+#if defined(__clang__)
+#pragma clang diagnostic ignored "-Wpsabi"  // lane types never cross a call between variants
+#elif defined(__GNUC__)
+#pragma GCC diagnostic ignored "-Wpsabi"  // lane types never cross a call between variants
+#endif
+typedef double Quad __attribute__((vector_size(4 * sizeof(double))));
+typedef double Pair __attribute__((vector_size(2 * sizeof(double))));
+struct Quads {
+  Quad a, b;  // lanes 0-3 and 4-7
+};
+struct Pairs {
+  Pair a, b, c, d;  // lanes 0-1, 2-3, 4-5 and 6-7
+};
+[[maybe_unused]] inline Quads operator+(Quads x, Quads y) { return {x.a + y.a, x.b + y.b}; }
+[[maybe_unused]] inline Quads operator*(Quads x, double u) { return {x.a * u, x.b * u}; }
+inline Pairs operator+(Pairs x, Pairs y) { return {x.a + y.a, x.b + y.b, x.c + y.c, x.d + y.d}; }
+inline Pairs operator*(Pairs x, double u) { return {x.a * u, x.b * u, x.c * u, x.d * u}; }
+template <class V>
+inline V part(const double *p) {
+  V v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+template <class V>
+inline void put_part(double *p, V v) {
+  __builtin_memcpy(p, &v, sizeof v);
+}
+template <class Lane>
+inline Lane load(const double *p);
+template <>
+[[maybe_unused]] inline Quads load<Quads>(const double *p) {
+  return {part<Quad>(p), part<Quad>(p + 4)};
+}
+template <>
+inline Pairs load<Pairs>(const double *p) {
+  return {part<Pair>(p), part<Pair>(p + 2), part<Pair>(p + 4), part<Pair>(p + 6)};
+}
+[[maybe_unused]] inline void store(double *p, Quads v) {
+  put_part(p, v.a);
+  put_part(p + 4, v.b);
+}
+inline void store(double *p, Pairs v) {
+  put_part(p, v.a);
+  put_part(p + 2, v.b);
+  put_part(p + 4, v.c);
+  put_part(p + 6, v.d);
+}
+
+// The lane variants of the hot loops: with target_clones available (and no
+// limit to the baseline), the loader picks the default one, built with
+// Pairs, or the AVX2 or AVX-512F one, built with Quads, as it does for
+// LW_ISA_VARIANTS (kernel_targets.h, whose test limits apply here too).
+// Elsewhere (and with Clang) the functions are LW_ISA_VARIANTS built with
+// Pairs.
+#if defined(LW_HAVE_TARGET_CLONES) && !defined(LASSOWAVE_WAVELET_ISA_BASELINE) && \
+    !defined(__clang__)
+#define LW_LANE_VARIANTS 1
+#define LW_LANES_DEFAULT __attribute__((target("default")))
+#define LW_LANES_AVX2 __attribute__((target("avx2")))
+#define LW_LANES_AVX512F __attribute__((target("avx512f")))
+#endif
+
 // One line of even length lx = 2H from src (contiguous), its H low-pass
 // outputs to lo and high-pass outputs to hi. E and O take the even and odd
 // samples extended periodically: sample (2i + j) mod lx is E[i + j/2] for
 // even j and O[i + j/2] for odd j, so each tap reads kLanes consecutive
 // entries. E and O need H + lh/2 + kLanes doubles each.
-LW_ISA_VARIANTS_TO_AVX2 void analyse_line(const double *src, std::int32_t H, const double *c0,
-                                          const double *c1, std::int32_t lh, double *E, double *O,
-                                          double *lo, double *hi) {
+template <class Lane>
+__attribute__((always_inline)) inline void analyse_line_impl(const double *src, std::int32_t H,
+                                                             const double *c0, const double *c1,
+                                                             std::int32_t lh, double *E, double *O,
+                                                             double *lo, double *hi) {
   for (std::int32_t t = 0; t < H; ++t) {
     E[t] = src[2 * std::ptrdiff_t(t)];
     O[t] = src[2 * std::ptrdiff_t(t) + 1];
   }
   const std::int32_t ext = lh / 2 + kLanes;
-  for (std::int32_t t = 0; t < ext; ++t) {
-    E[H + t] = E[t % H];
-    O[H + t] = O[t % H];
+  for (std::int32_t t = 0; t < ext; ++t) {  // forward: repeats the line as often as needed
+    E[H + t] = E[t];
+    O[H + t] = O[t];
   }
-  for (std::int32_t i0 = 0; i0 < H; i0 += kLanes) {
-    double a[kLanes] = {}, d[kLanes] = {};
+  static_assert(kLanes == 8, "a step is one set of lanes of each sum");
+  std::int32_t i0 = 0;
+  // Two steps at once where both are whole: four chains of additions in
+  // flight. They read up to E[H - 1 + lh/2], inside the extension.
+  for (; i0 + 2 * kLanes <= H; i0 += 2 * kLanes) {
+    Lane a0 = {}, d0 = {}, a1 = {}, d1 = {};
     for (std::int32_t j = 0; j < lh; ++j) {
       const double *w = (j % 2 == 0 ? E : O) + i0 + j / 2;
-      const double u = c0[j], v = c1[j];
-      for (std::int32_t b = 0; b < kLanes; ++b) {
-        a[b] = a[b] + w[b] * u;
-        d[b] = d[b] + w[b] * v;
-      }
+      const Lane w0 = load<Lane>(w), w1 = load<Lane>(w + kLanes);
+      a0 = a0 + w0 * c0[j];
+      a1 = a1 + w1 * c0[j];
+      d0 = d0 + w0 * c1[j];
+      d1 = d1 + w1 * c1[j];
+    }
+    store(lo + i0, a0);
+    store(lo + i0 + kLanes, a1);
+    store(hi + i0, d0);
+    store(hi + i0 + kLanes, d1);
+  }
+  for (; i0 < H; i0 += kLanes) {
+    Lane a = {}, d = {};
+    for (std::int32_t j = 0; j < lh; ++j) {
+      const Lane w = load<Lane>((j % 2 == 0 ? E : O) + i0 + j / 2);
+      a = a + w * c0[j];
+      d = d + w * c1[j];
     }
     const std::int32_t nb = H - i0 < kLanes ? H - i0 : kLanes;
-    put<kLanes>(lo + i0, a, nb);
-    put<kLanes>(hi + i0, d, nb);
-  }
-}
-
-// Row pass of nb <= kLanes consecutive rows of a C-column block, C = 2H
-// even, rows strided by m: the rows are gathered side by side into G
-// (G[c*kLanes + b] is column c of row b, extended periodically by lh - 1
-// columns), so every tap reads kLanes contiguous doubles and the outputs of
-// the rows are stored kLanes at a time. G needs (C + lh - 1)*kLanes doubles.
-LW_ISA_VARIANTS_TO_AVX2 void analyse_rows(const double *src, double *dst, std::int32_t m,
-                                          std::int32_t nb, std::int32_t C, const double *c0,
-                                          const double *c1, std::int32_t lh, double *G) {
-  for (std::int32_t c = 0; c < C; ++c) {
-    const double *in = src + std::ptrdiff_t(c) * m;
-    double *g = G + std::ptrdiff_t(c) * kLanes;
-    put<kLanes>(g, in, nb);
-  }
-  const std::ptrdiff_t ext = std::ptrdiff_t(lh - 1) * kLanes;
-  double *tail = G + std::ptrdiff_t(C) * kLanes;
-  for (std::ptrdiff_t t = 0; t < ext; ++t) tail[t] = G[t];
-  const std::int32_t H = C / 2;
-  for (std::int32_t t = 0; t < H; ++t) {
-    double a[kLanes] = {}, d[kLanes] = {};
-    const double *w = G + 2 * std::ptrdiff_t(t) * kLanes;
-    for (std::int32_t j = 0; j < lh; ++j, w += kLanes) {
-      const double u = c0[j], v = c1[j];
-      for (std::int32_t b = 0; b < kLanes; ++b) {
-        a[b] = a[b] + w[b] * u;
-        d[b] = d[b] + w[b] * v;
+    if (nb == kLanes) {
+      store(lo + i0, a);
+      store(hi + i0, d);
+    } else {
+      double ta[kLanes], td[kLanes];
+      store(ta, a);
+      store(td, d);
+      for (std::int32_t b = 0; b < nb; ++b) {
+        lo[i0 + b] = ta[b];
+        hi[i0 + b] = td[b];
       }
     }
-    double *lo = dst + std::ptrdiff_t(t) * m;
-    double *hi = dst + std::ptrdiff_t(H + t) * m;
-    put<kLanes>(lo, a, nb);
-    put<kLanes>(hi, d, nb);
   }
 }
+#if defined(LW_LANE_VARIANTS)
+LW_LANES_DEFAULT void analyse_line(const double *src, std::int32_t H, const double *c0,
+                                   const double *c1, std::int32_t lh, double *E, double *O,
+                                   double *lo, double *hi) {
+  analyse_line_impl<Pairs>(src, H, c0, c1, lh, E, O, lo, hi);
+}
+#if !defined(LASSOWAVE_WAVELET_ISA_AVX512F)
+LW_LANES_AVX2 void analyse_line(const double *src, std::int32_t H, const double *c0,
+                                const double *c1, std::int32_t lh, double *E, double *O, double *lo,
+                                double *hi) {
+  analyse_line_impl<Quads>(src, H, c0, c1, lh, E, O, lo, hi);
+}
+#endif
+#if !defined(LASSOWAVE_WAVELET_ISA_AVX2)
+LW_LANES_AVX512F void analyse_line(const double *src, std::int32_t H, const double *c0,
+                                   const double *c1, std::int32_t lh, double *E, double *O,
+                                   double *lo, double *hi) {
+  analyse_line_impl<Quads>(src, H, c0, c1, lh, E, O, lo, hi);
+}
+#endif
+#else
+LW_ISA_VARIANTS void analyse_line(const double *src, std::int32_t H, const double *c0,
+                                  const double *c1, std::int32_t lh, double *E, double *O,
+                                  double *lo, double *hi) {
+  analyse_line_impl<Pairs>(src, H, c0, c1, lh, E, O, lo, hi);
+}
+#endif
+
+// Row pass over rows 0 .. nb-1 of a C-column block, C = 2H even: column c of
+// the block starts at src + c*ss, output t of the rows goes to column t
+// (low-pass) and column H + t (high-pass) of dst, columns strided by m; dst
+// must not overlap what src reads. Rows sit in vector lanes, so every tap
+// reads consecutive doubles of one column and no row is ever gathered; a tap
+// past the last column wraps to the first (periodic extension).
+template <class Lane>
+__attribute__((always_inline)) inline void analyse_rows_impl(const double *src, std::ptrdiff_t ss,
+                                                             std::int32_t nb, std::int32_t C,
+                                                             const double *c0, const double *c1,
+                                                             std::int32_t lh, double *dst,
+                                                             std::ptrdiff_t m) {
+  const std::int32_t H = C / 2;
+  for (std::int32_t t = 0; t < H; ++t) {
+    double *lo = dst + std::ptrdiff_t(t) * m;
+    double *hi = dst + std::ptrdiff_t(H + t) * m;
+    std::int32_t b = 0;
+    for (; b + 16 <= nb; b += 16) {
+      Lane a0 = {}, a1 = {}, d0 = {}, d1 = {};
+      std::int32_t c = 2 * t;
+      for (std::int32_t j = 0; j < lh; ++j) {
+        const double *w = src + std::ptrdiff_t(c) * ss + b;
+        const Lane w0 = load<Lane>(w), w1 = load<Lane>(w + 8);
+        const double u = c0[j], v = c1[j];
+        a0 = a0 + w0 * u;
+        a1 = a1 + w1 * u;
+        d0 = d0 + w0 * v;
+        d1 = d1 + w1 * v;
+        c = c + 1 == C ? 0 : c + 1;
+      }
+      store(lo + b, a0);
+      store(lo + b + 8, a1);
+      store(hi + b, d0);
+      store(hi + b + 8, d1);
+    }
+    for (; b + 8 <= nb; b += 8) {
+      Lane a0 = {}, d0 = {};
+      std::int32_t c = 2 * t;
+      for (std::int32_t j = 0; j < lh; ++j) {
+        const Lane w0 = load<Lane>(src + std::ptrdiff_t(c) * ss + b);
+        a0 = a0 + w0 * c0[j];
+        d0 = d0 + w0 * c1[j];
+        c = c + 1 == C ? 0 : c + 1;
+      }
+      store(lo + b, a0);
+      store(hi + b, d0);
+    }
+    for (; b < nb; ++b) {
+      double a = 0.0, d = 0.0;
+      std::int32_t c = 2 * t;
+      for (std::int32_t j = 0; j < lh; ++j) {
+        const double w = src[std::ptrdiff_t(c) * ss + b];
+        a = a + w * c0[j];
+        d = d + w * c1[j];
+        c = c + 1 == C ? 0 : c + 1;
+      }
+      lo[b] = a;
+      hi[b] = d;
+    }
+  }
+}
+#if defined(LW_LANE_VARIANTS)
+LW_LANES_DEFAULT void analyse_rows(const double *src, std::ptrdiff_t ss, std::int32_t nb,
+                                   std::int32_t C, const double *c0, const double *c1,
+                                   std::int32_t lh, double *dst, std::ptrdiff_t m) {
+  analyse_rows_impl<Pairs>(src, ss, nb, C, c0, c1, lh, dst, m);
+}
+#if !defined(LASSOWAVE_WAVELET_ISA_AVX512F)
+LW_LANES_AVX2 void analyse_rows(const double *src, std::ptrdiff_t ss, std::int32_t nb,
+                                std::int32_t C, const double *c0, const double *c1, std::int32_t lh,
+                                double *dst, std::ptrdiff_t m) {
+  analyse_rows_impl<Quads>(src, ss, nb, C, c0, c1, lh, dst, m);
+}
+#endif
+#if !defined(LASSOWAVE_WAVELET_ISA_AVX2)
+LW_LANES_AVX512F void analyse_rows(const double *src, std::ptrdiff_t ss, std::int32_t nb,
+                                   std::int32_t C, const double *c0, const double *c1,
+                                   std::int32_t lh, double *dst, std::ptrdiff_t m) {
+  analyse_rows_impl<Quads>(src, ss, nb, C, c0, c1, lh, dst, m);
+}
+#endif
+#else
+LW_ISA_VARIANTS void analyse_rows(const double *src, std::ptrdiff_t ss, std::int32_t nb,
+                                  std::int32_t C, const double *c0, const double *c1,
+                                  std::int32_t lh, double *dst, std::ptrdiff_t m) {
+  analyse_rows_impl<Pairs>(src, ss, nb, C, c0, c1, lh, dst, m);
+}
+#endif
 
 }  // namespace
 
@@ -237,14 +412,14 @@ void KALDOR(const double *x, std::int32_t M, std::int32_t N, const double *h, st
 
   // All scratch at once:
   //  - the tap coefficients of both outputs in tap order, lh each;
-  //  - a work area for the larger of a gathered block of kLanes rows
-  //    ((n + lh - 1)*kLanes, matrices only) and the even and odd samples
-  //    of one line (2*(P/2 + lh/2 + kLanes), P the longer side).
+  //  - a work area for the larger of a block of kRows rows (kRows*n,
+  //    matrices only) and the even and odd samples of one line
+  //    (2*(P/2 + lh/2 + kLanes), P the longer side).
   const std::size_t P = std::size_t(M > N ? M : N);
   const std::size_t line_len = P / 2 + std::size_t(lh / 2) + kLanes;
   std::size_t work = 2 * line_len;
   if (m > 1) {
-    const std::size_t rows = (std::size_t(n) + std::size_t(lh) - 1) * kLanes;
+    const std::size_t rows = std::size_t(n) * kRows;
     if (rows > work) work = rows;
   }
   double *c0 = static_cast<double *>(mxCalloc(2 * std::size_t(lh) + work, sizeof(double)));
@@ -267,9 +442,19 @@ void KALDOR(const double *x, std::int32_t M, std::int32_t N, const double *h, st
     if (m == 1) {
       analyse_line(src, C2, c0, c1, lh, W, W + line_len, y, y + C2);
     } else {
-      for (std::int32_t i = 0; i < R; i += kLanes) {
-        const std::int32_t nb = R - i < kLanes ? R - i : kLanes;
-        analyse_rows(src + i, y + i, m, nb, C, c0, c1, lh, W);
+      if (src != y) {
+        // The first level reads the signal and writes the result: its rows
+        // are filtered straight from storage.
+        analyse_rows(src, m, R, C, c0, c1, lh, y, m);
+      } else {
+        // Later levels overwrite their own block: kRows rows at a time are
+        // first copied to W (column c of the rows at W + c*kRows).
+        for (std::int32_t i = 0; i < R; i += kRows) {
+          const std::int32_t nb = R - i < kRows ? R - i : kRows;
+          for (std::int32_t c = 0; c < C; ++c)
+            put<kRows>(W + std::ptrdiff_t(c) * kRows, y + i + std::ptrdiff_t(c) * m, nb);
+          analyse_rows(W, kRows, nb, C, c0, c1, lh, y + i, m);
+        }
       }
       for (std::int32_t j = 0; j < C; ++j) {
         double *col = y + std::ptrdiff_t(j) * m;

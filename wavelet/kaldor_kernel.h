@@ -12,8 +12,8 @@ namespace lw::wavelet {
 // works on the low-low corner. An M×1 column is transformed as the 1×M row
 // holding the same data. L <= 0 copies x into y. Needs lh >= 1; an input
 // with no elements is not touched. Scratch comes from mxCalloc, once:
-// 2*lh + max(2*(P/2 + lh/2 + 8), 8*(n + lh - 1) for a matrix) doubles, P the
-// longer side, n the working row length.
+// 2*lh + max(2*(P/2 + lh/2 + 8), 32*N for a matrix) doubles, P the longer
+// side.
 void KALDOR(const double *x, std::int32_t M, std::int32_t N, const double *h, std::int32_t lh,
             std::int32_t L, double *y);
 

@@ -32,9 +32,9 @@ function varargout = vestran(varargin)
 %   indices are zero-based, coefficients taken periodically.
 %
 %   Working memory: one block, taken once per call, of 4*lhh plus twice
-%   the larger of lhh + 7 + min(P/2, lhh + 7) (P the longer side of y,
-%   lhh = floor(lh/2)) and, for a matrix, 8*(lhh - 1 + N/2) doubles (eight
-%   rows gathered side by side).
+%   lhh + 15 + min(P/2, lhh + 15) (P the longer side of y, lhh =
+%   floor(lh/2)) plus, for a matrix, (4*lhh - 2)*M doubles (the columns
+%   one output pair of the rows draws on, and their periodic extension).
 %
 %   Errors:
 %     "There are at most 3 input parameters allowed!"

@@ -120,26 +120,12 @@ void vestran_by_lines(double *x, std::int32_t M, std::int32_t N, const double *h
   }
 }
 
-
 // Blocked kernels. Each output is still one sum from 0.0 with its terms in
 // increasing k, the low-pass term and then the high-pass term; only
 // independent outputs (consecutive output pairs of a line, or the same pair
-// of several rows) share a loop, so the compiler keeps them in vector lanes
-// without changing a bit of any sum.
-constexpr std::int32_t kLanes = 8;  // rows per gathered block
-constexpr std::int32_t kStep = 8;   // output pairs (or rows) per inner loop: four sums
-                                    // of kStep lanes, which still fit the registers
-
-// Copies nb <= W doubles; a full block of W is a fixed-length copy the
-// compiler turns into a few vector moves rather than a library call.
-template <std::int32_t W>
-inline void put(double *to, const double *from, std::int32_t nb) {
-  if (nb == W) {
-    for (std::int32_t b = 0; b < W; ++b) to[b] = from[b];
-  } else {
-    for (std::int32_t b = 0; b < nb; ++b) to[b] = from[b];
-  }
-}
+// of many rows) share vector lanes, so no bit of any sum changes.
+constexpr std::int32_t kStep = 16;  // output pairs per block of a line: two sets of lanes
+                                    // for each of its two sums
 
 // Tap k of the four sums: e0/e1 the low/high terms of out[2i], o0/o1 those
 // of out[2i+1].
@@ -147,32 +133,139 @@ struct Taps {
   const double *e0, *e1, *o0, *o1;
 };
 
+// Eight doubles as one value, of two widths: element-wise arithmetic on it
+// is eight independent sums. The hot loops are written once over the lane
+// type and built with two halves of four doubles for AVX2 and AVX-512F (one
+// AVX2 register each) and with four pairs for the baseline (one SSE2
+// register each): a vector type wider than the instruction set's registers
+// would live in memory.
+#if defined(__clang__)
+#pragma clang diagnostic ignored "-Wpsabi"  // lane types never cross a call between variants
+#elif defined(__GNUC__)
+#pragma GCC diagnostic ignored "-Wpsabi"  // lane types never cross a call between variants
+#endif
+typedef double Quad __attribute__((vector_size(4 * sizeof(double))));
+typedef double Pair __attribute__((vector_size(2 * sizeof(double))));
+struct Quads {
+  Quad a, b;  // lanes 0-3 and 4-7
+};
+struct Pairs {
+  Pair a, b, c, d;  // lanes 0-1, 2-3, 4-5 and 6-7
+};
+[[maybe_unused]] inline Quads operator+(Quads x, Quads y) { return {x.a + y.a, x.b + y.b}; }
+[[maybe_unused]] inline Quads operator*(Quads x, double u) { return {x.a * u, x.b * u}; }
+inline Pairs operator+(Pairs x, Pairs y) { return {x.a + y.a, x.b + y.b, x.c + y.c, x.d + y.d}; }
+inline Pairs operator*(Pairs x, double u) { return {x.a * u, x.b * u, x.c * u, x.d * u}; }
+template <class V>
+inline V part(const double *p) {
+  V v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+template <class V>
+inline void put_part(double *p, V v) {
+  __builtin_memcpy(p, &v, sizeof v);
+}
+template <class Lane>
+inline Lane load(const double *p);
+template <>
+[[maybe_unused]] inline Quads load<Quads>(const double *p) {
+  return {part<Quad>(p), part<Quad>(p + 4)};
+}
+template <>
+inline Pairs load<Pairs>(const double *p) {
+  return {part<Pair>(p), part<Pair>(p + 2), part<Pair>(p + 4), part<Pair>(p + 6)};
+}
+[[maybe_unused]] inline void store(double *p, Quads v) {
+  put_part(p, v.a);
+  put_part(p + 4, v.b);
+}
+inline void store(double *p, Pairs v) {
+  put_part(p, v.a);
+  put_part(p + 2, v.b);
+  put_part(p + 4, v.c);
+  put_part(p + 6, v.d);
+}
+
+// The lane variants of the hot loops: with target_clones available (and no
+// limit to the baseline), the loader picks the default one, built with
+// Pairs, or the AVX2 or AVX-512F one, built with Quads, as it does for
+// LW_ISA_VARIANTS (kernel_targets.h, whose test limits apply here too).
+// Elsewhere (and with Clang) the functions are LW_ISA_VARIANTS built with
+// Pairs.
+#if defined(LW_HAVE_TARGET_CLONES) && !defined(LASSOWAVE_WAVELET_ISA_BASELINE) && \
+    !defined(__clang__)
+#define LW_LANE_VARIANTS 1
+#define LW_LANES_DEFAULT __attribute__((target("default")))
+#define LW_LANES_AVX2 __attribute__((target("avx2")))
+#define LW_LANES_AVX512F __attribute__((target("avx512f")))
+#endif
+
+// The lanes of e and o interleaved: e[0], o[0], .. e[3], o[3], and
+// e[4], o[4], .. e[7], o[7].
+#if defined(__clang__)
+#define LW_SHUFFLE4(x, y, i, j, k, l) __builtin_shufflevector(x, y, i, j, k, l)
+#define LW_SHUFFLE2(x, y, i, j) __builtin_shufflevector(x, y, i, j)
+#else
+typedef long long Index4 __attribute__((vector_size(4 * sizeof(long long))));
+typedef long long Index2 __attribute__((vector_size(2 * sizeof(long long))));
+#define LW_SHUFFLE4(x, y, i, j, k, l) __builtin_shuffle(x, y, Index4{i, j, k, l})
+#define LW_SHUFFLE2(x, y, i, j) __builtin_shuffle(x, y, Index2{i, j})
+#endif
+[[maybe_unused]] inline Quads interleave(Quad e, Quad o) {
+  return {LW_SHUFFLE4(e, o, 0, 4, 1, 5), LW_SHUFFLE4(e, o, 2, 6, 3, 7)};
+}
+[[maybe_unused]] inline Quads interleave_low(Quads e, Quads o) { return interleave(e.a, o.a); }
+[[maybe_unused]] inline Quads interleave_high(Quads e, Quads o) { return interleave(e.b, o.b); }
+inline Pairs interleave(Pair e0, Pair e1, Pair o0, Pair o1) {
+  return {LW_SHUFFLE2(e0, o0, 0, 2), LW_SHUFFLE2(e0, o0, 1, 3), LW_SHUFFLE2(e1, o1, 0, 2),
+          LW_SHUFFLE2(e1, o1, 1, 3)};
+}
+inline Pairs interleave_low(Pairs e, Pairs o) { return interleave(e.a, e.b, o.a, o.b); }
+inline Pairs interleave_high(Pairs e, Pairs o) { return interleave(e.c, e.d, o.c, o.d); }
+
 // kStep output pairs starting at pair i0 of a line, a[k + b] and d[k + b]
 // being the coefficients of tap k for pair i0 + b; stores the first nb
 // pairs at out[2*i0 ...]. Reads every tap before storing, so out may overlap
-// the coefficients the block reads.
-inline void synthesise_pairs(const double *a, const double *d, std::int32_t lhh, const Taps &g,
-                             std::int32_t nb, double *out) {
-  double e[kStep] = {}, o[kStep] = {};
-  if (nb == kStep) {
+// the coefficients the block reads. The taps are loaded eight pairs at a
+// time (written per lane, GCC would carry single coefficients from one tap
+// to the next in registers and never form a vector load).
+static_assert(kStep == 16, "a block of pairs is two sets of lanes of each sum");
+// Always inlined: called, it would be built for the baseline only.
+template <class Lane>
+__attribute__((always_inline)) inline void synthesise_pairs(const double *a, const double *d,
+                                                            std::int32_t lhh, const Taps &g,
+                                                            std::int32_t nb, double *out) {
+  if (nb == kStep) {  // two sets of lanes: four chains of additions in flight
+    Lane e0 = {}, o0 = {}, e1 = {}, o1 = {};
     for (std::int32_t k = 0; k < lhh; ++k) {
-      const double e0 = g.e0[k], e1 = g.e1[k], o0 = g.o0[k], o1 = g.o1[k];
-      for (std::int32_t b = 0; b < kStep; ++b) {
-        e[b] = e[b] + a[k + b] * e0;
-        e[b] = e[b] + d[k + b] * e1;
-        o[b] = o[b] + a[k + b] * o0;
-        o[b] = o[b] + d[k + b] * o1;
-      }
+      const Lane a0 = load<Lane>(a + k), d0 = load<Lane>(d + k), a1 = load<Lane>(a + k + 8),
+                 d1 = load<Lane>(d + k + 8);
+      const double ge0 = g.e0[k], ge1 = g.e1[k], go0 = g.o0[k], go1 = g.o1[k];
+      e0 = e0 + a0 * ge0;
+      e1 = e1 + a1 * ge0;
+      e0 = e0 + d0 * ge1;
+      e1 = e1 + d1 * ge1;
+      o0 = o0 + a0 * go0;
+      o1 = o1 + a1 * go0;
+      o0 = o0 + d0 * go1;
+      o1 = o1 + d1 * go1;
     }
-  } else {  // a short block: read no coefficient past the last pair's
-    for (std::int32_t k = 0; k < lhh; ++k)
-      for (std::int32_t b = 0; b < nb; ++b) {
-        e[b] = e[b] + a[k + b] * g.e0[k];
-        e[b] = e[b] + d[k + b] * g.e1[k];
-        o[b] = o[b] + a[k + b] * g.o0[k];
-        o[b] = o[b] + d[k + b] * g.o1[k];
-      }
+    store(out, interleave_low(e0, o0));  // out[2b] = e[b], out[2b + 1] = o[b]
+    store(out + 8, interleave_high(e0, o0));
+    store(out + 16, interleave_low(e1, o1));
+    store(out + 24, interleave_high(e1, o1));
+    return;
   }
+  // a short block: read no coefficient past the last pair's
+  double e[kStep] = {}, o[kStep] = {};
+  for (std::int32_t k = 0; k < lhh; ++k)
+    for (std::int32_t b = 0; b < nb; ++b) {
+      e[b] = e[b] + a[k + b] * g.e0[k];
+      e[b] = e[b] + d[k + b] * g.e1[k];
+      o[b] = o[b] + a[k + b] * g.o0[k];
+      o[b] = o[b] + d[k + b] * g.o1[k];
+    }
   for (std::int32_t b = 0; b < nb; ++b) {
     out[2 * b] = e[b];
     out[2 * b + 1] = o[b];
@@ -187,76 +280,180 @@ inline void synthesise_pairs(const double *a, const double *d, std::int32_t lhh,
 // + kStep doubles), taken before anything is stored. out may be the array
 // lo lies at the start of (the in-place levels): the pairs are rebuilt from
 // the last down, and pair i stores at 2i and 2i + 1, beyond every
-// coefficient the pairs below it read. hi must not overlap out.
-LW_ISA_VARIANTS void synthesise_line(const double *lo, const double *hi, std::int32_t H,
-                                     std::int32_t lhh, const Taps &g, double *A, double *D,
-                                     double *out) {
+// coefficient the pairs below it read. hi must not overlap out. next, if
+// not null, is the line rebuilt after this one (its low coefficients, the
+// high ones H further), read ahead as this one goes: lines taken one after
+// another in a matrix lie a column apart, which the hardware does not
+// prefetch across.
+template <class Lane>
+__attribute__((always_inline)) inline void synthesise_line_impl(const double *lo, const double *hi,
+                                                                std::int32_t H, std::int32_t lhh,
+                                                                const Taps &g, double *A, double *D,
+                                                                double *out, const double *next) {
   std::int32_t head = ((lhh - 1 + kStep - 1) / kStep) * kStep;  // pairs that wrap, rounded up
   if (head > H) head = H;
-  const std::int32_t copied = lhh - 1 + (head + kStep < H ? head + kStep : H);
+  // The first pairs read up to entry head - 1 + lhh - 1 of the copy.
+  const std::int32_t copied = head == 0 ? 0 : lhh - 1 + head;
+  std::int32_t c = (1 - lhh) % H;  // coefficient of entry 0, modulo H
+  if (c < 0) c += H;
   for (std::int32_t p = 0; p < copied; ++p) {
-    std::int32_t c = (p - (lhh - 1)) % H;
-    if (c < 0) c += H;
     A[p] = lo[c];
     D[p] = hi[c];
+    if (++c == H) c = 0;
   }
   const double *a = lo - (lhh - 1), *d = hi - (lhh - 1);  // a[i + k]: tap k of pair i
   for (std::int32_t i0 = head + ((H - head - 1) / kStep) * kStep; i0 >= head && i0 < H;
        i0 -= kStep) {
     const std::int32_t nb = H - i0 < kStep ? H - i0 : kStep;
-    synthesise_pairs(a + i0, d + i0, lhh, g, nb, out + 2 * std::ptrdiff_t(i0));
+    if (next) {
+      __builtin_prefetch(next + i0);
+      __builtin_prefetch(next + i0 + 8);
+      __builtin_prefetch(next + H + i0);
+      __builtin_prefetch(next + H + i0 + 8);
+    }
+    synthesise_pairs<Lane>(a + i0, d + i0, lhh, g, nb, out + 2 * std::ptrdiff_t(i0));
   }
   for (std::int32_t i0 = 0; i0 < head; i0 += kStep) {
     const std::int32_t nb = head - i0 < kStep ? head - i0 : kStep;
-    synthesise_pairs(A + i0, D + i0, lhh, g, nb, out + 2 * std::ptrdiff_t(i0));
+    synthesise_pairs<Lane>(A + i0, D + i0, lhh, g, nb, out + 2 * std::ptrdiff_t(i0));
   }
 }
+#if defined(LW_LANE_VARIANTS)
+LW_LANES_DEFAULT void synthesise_line(const double *lo, const double *hi, std::int32_t H,
+                                      std::int32_t lhh, const Taps &g, double *A, double *D,
+                                      double *out, const double *next = nullptr) {
+  synthesise_line_impl<Pairs>(lo, hi, H, lhh, g, A, D, out, next);
+}
+#if !defined(LASSOWAVE_WAVELET_ISA_AVX512F)
+LW_LANES_AVX2 void synthesise_line(const double *lo, const double *hi, std::int32_t H,
+                                   std::int32_t lhh, const Taps &g, double *A, double *D,
+                                   double *out, const double *next = nullptr) {
+  synthesise_line_impl<Quads>(lo, hi, H, lhh, g, A, D, out, next);
+}
+#endif
+#if !defined(LASSOWAVE_WAVELET_ISA_AVX2)
+LW_LANES_AVX512F void synthesise_line(const double *lo, const double *hi, std::int32_t H,
+                                      std::int32_t lhh, const Taps &g, double *A, double *D,
+                                      double *out, const double *next = nullptr) {
+  synthesise_line_impl<Quads>(lo, hi, H, lhh, g, A, D, out, next);
+}
+#endif
+#else
+LW_ISA_VARIANTS void synthesise_line(const double *lo, const double *hi, std::int32_t H,
+                                     std::int32_t lhh, const Taps &g, double *A, double *D,
+                                     double *out, const double *next = nullptr) {
+  synthesise_line_impl<Pairs>(lo, hi, H, lhh, g, A, D, out, next);
+}
+#endif
 
-// Row pass of nb <= kLanes consecutive rows of a C-column block (C = 2H),
-// rows strided by m, in place: the left and right halves of the rows are
-// gathered side by side into A and D (entry p*kLanes + b is coefficient
-// p - (lhh-1) of row b, the lhh - 1 entries in front the periodic
-// extension), so every tap reads kLanes contiguous doubles and each output
-// pair of the rows is stored kStep rows at a time. A and D need
-// (lhh - 1 + H)*kLanes doubles each.
-LW_ISA_VARIANTS void synthesise_rows(double *rows, std::int32_t m, std::int32_t nb,
-                                     std::int32_t H, std::int32_t lhh, const Taps &g, double *A,
-                                     double *D) {
-  const std::ptrdiff_t front = std::ptrdiff_t(lhh - 1) * kLanes;
-  for (std::int32_t t = 0; t < H; ++t) {
-    const double *a = rows + std::ptrdiff_t(t) * m;
-    const double *d = rows + std::ptrdiff_t(H + t) * m;
-    double *ga = A + front + std::ptrdiff_t(t) * kLanes;
-    double *gd = D + front + std::ptrdiff_t(t) * kLanes;
-    put<kLanes>(ga, a, nb);
-    put<kLanes>(gd, d, nb);
-  }
-  for (std::ptrdiff_t p = front - 1; p >= 0; --p) {
-    A[p] = A[std::ptrdiff_t(H) * kLanes + p];
-    D[p] = D[std::ptrdiff_t(H) * kLanes + p];
-  }
-  for (std::int32_t b0 = 0; b0 < nb; b0 += kStep) {
-    const std::int32_t sb = nb - b0 < kStep ? nb - b0 : kStep;
-    for (std::int32_t t = 0; t < H; ++t) {
-      double e[kStep] = {}, o[kStep] = {};
-      const double *a = A + std::ptrdiff_t(t) * kLanes + b0;
-      const double *d = D + std::ptrdiff_t(t) * kLanes + b0;
-      for (std::int32_t k = 0; k < lhh; ++k, a += kLanes, d += kLanes) {
-        const double e0 = g.e0[k], e1 = g.e1[k], o0 = g.o0[k], o1 = g.o1[k];
-        for (std::int32_t b = 0; b < kStep; ++b) {
-          e[b] = e[b] + a[b] * e0;
-          e[b] = e[b] + d[b] * e1;
-          o[b] = o[b] + a[b] * o0;
-          o[b] = o[b] + d[b] * o1;
-        }
-      }
-      double *even = rows + 2 * std::ptrdiff_t(t) * m + b0;
-      double *odd = even + m;
-      put<kStep>(even, e, sb);
-      put<kStep>(odd, o, sb);
+// Row pass of output pair t (columns 2t and 2t + 1) over all R rows of a
+// block, the rows in vector lanes. Tap k reads low and high coefficient
+// first + k of every row, first = t - (lhh-1): the column pass's output for
+// it, a column of R doubles, at lo_ring/hi_ring + ((first + k) mod lhh)*R,
+// or, for a coefficient before the first, at lo_wrap/hi_wrap +
+// (first + k + lhh - 1)*R (the periodic extension).
+template <class Lane>
+__attribute__((always_inline)) inline void synthesise_columns_impl(
+    double *even, double *odd, std::int32_t R, std::int32_t first, std::int32_t lhh, const Taps &g,
+    const double *lo_ring, const double *hi_ring, const double *lo_wrap, const double *hi_wrap) {
+  const std::int32_t lhm = lhh - 1;
+  const std::int32_t s0 = first >= 0 ? first % lhh : 0;  // slot of the first tap in the ring
+  auto column = [&](std::int32_t k, std::int32_t &s, const double *&a, const double *&d) {
+    const std::int32_t c = first + k;
+    if (c < 0) {
+      a = lo_wrap + std::ptrdiff_t(c + lhm) * R;
+      d = hi_wrap + std::ptrdiff_t(c + lhm) * R;
+    } else {
+      a = lo_ring + std::ptrdiff_t(s) * R;
+      d = hi_ring + std::ptrdiff_t(s) * R;
+      s = s + 1 == lhh ? 0 : s + 1;
     }
+  };
+  std::int32_t b = 0;
+  for (; b + 16 <= R; b += 16) {
+    Lane e0 = {}, e1 = {}, o0 = {}, o1 = {};
+    std::int32_t s = s0;
+    for (std::int32_t k = 0; k < lhh; ++k) {
+      const double *a, *d;
+      column(k, s, a, d);
+      const Lane a0 = load<Lane>(a + b), a1 = load<Lane>(a + b + 8), d0 = load<Lane>(d + b),
+                 d1 = load<Lane>(d + b + 8);
+      const double ge0 = g.e0[k], ge1 = g.e1[k], go0 = g.o0[k], go1 = g.o1[k];
+      e0 = e0 + a0 * ge0;
+      e1 = e1 + a1 * ge0;
+      e0 = e0 + d0 * ge1;
+      e1 = e1 + d1 * ge1;
+      o0 = o0 + a0 * go0;
+      o1 = o1 + a1 * go0;
+      o0 = o0 + d0 * go1;
+      o1 = o1 + d1 * go1;
+    }
+    store(even + b, e0);
+    store(even + b + 8, e1);
+    store(odd + b, o0);
+    store(odd + b + 8, o1);
+  }
+  for (; b + 8 <= R; b += 8) {
+    Lane e0 = {}, o0 = {};
+    std::int32_t s = s0;
+    for (std::int32_t k = 0; k < lhh; ++k) {
+      const double *a, *d;
+      column(k, s, a, d);
+      const Lane a0 = load<Lane>(a + b), d0 = load<Lane>(d + b);
+      e0 = e0 + a0 * g.e0[k];
+      e0 = e0 + d0 * g.e1[k];
+      o0 = o0 + a0 * g.o0[k];
+      o0 = o0 + d0 * g.o1[k];
+    }
+    store(even + b, e0);
+    store(odd + b, o0);
+  }
+  for (; b < R; ++b) {
+    double e = 0.0, o = 0.0;
+    std::int32_t s = s0;
+    for (std::int32_t k = 0; k < lhh; ++k) {
+      const double *a, *d;
+      column(k, s, a, d);
+      e = e + a[b] * g.e0[k];
+      e = e + d[b] * g.e1[k];
+      o = o + a[b] * g.o0[k];
+      o = o + d[b] * g.o1[k];
+    }
+    even[b] = e;
+    odd[b] = o;
   }
 }
+#if defined(LW_LANE_VARIANTS)
+LW_LANES_DEFAULT void synthesise_columns(double *even, double *odd, std::int32_t R,
+                                         std::int32_t first, std::int32_t lhh, const Taps &g,
+                                         const double *lo_ring, const double *hi_ring,
+                                         const double *lo_wrap, const double *hi_wrap) {
+  synthesise_columns_impl<Pairs>(even, odd, R, first, lhh, g, lo_ring, hi_ring, lo_wrap, hi_wrap);
+}
+#if !defined(LASSOWAVE_WAVELET_ISA_AVX512F)
+LW_LANES_AVX2 void synthesise_columns(double *even, double *odd, std::int32_t R, std::int32_t first,
+                                      std::int32_t lhh, const Taps &g, const double *lo_ring,
+                                      const double *hi_ring, const double *lo_wrap,
+                                      const double *hi_wrap) {
+  synthesise_columns_impl<Quads>(even, odd, R, first, lhh, g, lo_ring, hi_ring, lo_wrap, hi_wrap);
+}
+#endif
+#if !defined(LASSOWAVE_WAVELET_ISA_AVX2)
+LW_LANES_AVX512F void synthesise_columns(double *even, double *odd, std::int32_t R,
+                                         std::int32_t first, std::int32_t lhh, const Taps &g,
+                                         const double *lo_ring, const double *hi_ring,
+                                         const double *lo_wrap, const double *hi_wrap) {
+  synthesise_columns_impl<Quads>(even, odd, R, first, lhh, g, lo_ring, hi_ring, lo_wrap, hi_wrap);
+}
+#endif
+#else
+LW_ISA_VARIANTS void synthesise_columns(double *even, double *odd, std::int32_t R,
+                                        std::int32_t first, std::int32_t lhh, const Taps &g,
+                                        const double *lo_ring, const double *hi_ring,
+                                        const double *lo_wrap, const double *hi_wrap) {
+  synthesise_columns_impl<Pairs>(even, odd, R, first, lhh, g, lo_ring, hi_ring, lo_wrap, hi_wrap);
+}
+#endif
 
 }  // namespace
 
@@ -283,20 +480,18 @@ void VESTRAN(double *x, std::int32_t M, std::int32_t N, const double *h, std::in
 
   // All scratch at once:
   //  - the taps of the four sums, lhh each;
-  //  - a work area for the larger of the low and high halves of kLanes
-  //    gathered rows (2*(lhh - 1 + n/2)*kLanes, matrices only) and the
-  //    wrapped start of one line (2*(lhh - 1 + min(P/2, lhh - 1 + kStep)
-  //    + kStep), P the longer side).
+  //  - twice the wrapped start of one line, lhh - 1 + min(P/2, lhh - 1 +
+  //    kStep) + kStep (P the longer side);
+  //  - for a matrix, the column pass's output for 2*lhh columns and the
+  //    periodic extension of 2*(lhh - 1), m doubles each.
   const std::int32_t lhh = lh / 2;
+  const std::size_t lhm = std::size_t(lhh) - 1;
   const std::size_t P = std::size_t(M > N ? M : N);
-  const std::size_t wrap = std::size_t(lhh) - 1 + kStep;
-  const std::size_t line_len = std::size_t(lhh) - 1 + (P / 2 < wrap ? P / 2 : wrap) + kStep;
-  std::size_t half = line_len;
-  if (m > 1) {
-    const std::size_t rows = (std::size_t(lhh) - 1 + std::size_t(n) / 2) * kLanes;
-    if (rows > half) half = rows;
-  }
-  double *taps = static_cast<double *>(mxCalloc(4 * std::size_t(lhh) + 2 * half, sizeof(double)));
+  const std::size_t wrap = lhm + kStep;
+  const std::size_t line_len = lhm + (P / 2 < wrap ? P / 2 : wrap) + kStep;
+  const std::size_t columns = m > 1 ? (2 * std::size_t(lhh) + 2 * lhm) * std::size_t(m) : 0;
+  double *taps = static_cast<double *>(
+      mxCalloc(4 * std::size_t(lhh) + 2 * line_len + columns, sizeof(double)));
   // g0 is h; g1 is h reversed with the entries at odd positions negated.
   // Sum k of out[2i] takes g0, g1 at lh-2-2k; of out[2i+1] at lh-1-2k.
   double *e0 = taps, *e1 = e0 + lhh, *o0 = e1 + lhh, *o1 = o0 + lhh;
@@ -309,7 +504,11 @@ void VESTRAN(double *x, std::int32_t M, std::int32_t N, const double *h, std::in
   }
   const Taps g{e0, e1, o0, o1};
   double *A = o1 + lhh;
-  double *D = A + half;
+  double *D = A + line_len;
+  double *lo_ring = D + line_len;
+  double *hi_ring = lo_ring + std::ptrdiff_t(lhh) * m;
+  double *lo_wrap = hi_ring + std::ptrdiff_t(lhh) * m;
+  double *hi_wrap = lo_wrap + std::ptrdiff_t(lhm) * m;
 
   for (std::int32_t k = L; k >= 1; --k) {
     const std::int32_t C = n >> (k - 1), H = C / 2;
@@ -320,14 +519,41 @@ void VESTRAN(double *x, std::int32_t M, std::int32_t N, const double *h, std::in
       synthesise_line(low, y + H, H, lhh, g, A, D, x);
       continue;
     }
+    // A matrix level goes by output pairs of the rows, from the last down.
+    // Pair t reads the column pass's output for low and high columns
+    // t - (lhh-1) .. t (modulo H), and stores columns 2t and 2t + 1 of x.
+    // The column pass runs just ahead into scratch: column c when pair
+    // c + lhh - 1 (or the last) needs it, kept in slot c mod lhh of a ring
+    // of lhh columns until the pairs that read it are done; the columns the
+    // first pairs read periodically from the end of the half are passed
+    // before anything, into their own slots. So x is written once, and
+    // column c of the low-low quarter, which pair c/2 overwrites, has been
+    // read well before.
     const std::int32_t R = m >> (k - 1), R2 = R / 2;
-    for (std::int32_t j = 0; j < C; ++j) {
-      const std::ptrdiff_t at = std::ptrdiff_t(j) * m;
-      synthesise_line((j < H ? low : y) + at, y + at + R2, R2, lhh, g, A, D, x + at);
+    // The column pass of low column c and high column H + c; column c - 1
+    // comes next.
+    auto pass = [&](std::int32_t c, double *lo_out, double *hi_out) {
+      const std::ptrdiff_t at = std::ptrdiff_t(c) * m, ht = std::ptrdiff_t(H + c) * m;
+      const bool more = c > 0;
+      synthesise_line(low + at, y + at + R2, R2, lhh, g, A, D, lo_out,
+                      more ? low + at - m : nullptr);
+      synthesise_line(y + ht, y + ht + R2, R2, lhh, g, A, D, hi_out, more ? y + ht - m : nullptr);
+    };
+    for (std::int32_t p = 0; p < lhh - 1; ++p) {
+      std::int32_t c = (p - (lhh - 1)) % H;
+      if (c < 0) c += H;
+      pass(c, lo_wrap + std::ptrdiff_t(p) * R, hi_wrap + std::ptrdiff_t(p) * R);
     }
-    for (std::int32_t i = 0; i < R; i += kLanes) {
-      const std::int32_t nb = R - i < kLanes ? R - i : kLanes;
-      synthesise_rows(x + i, m, nb, H, lhh, g, A, D);
+    std::int32_t passed = H;  // columns passed ahead: passed .. H-1
+    for (std::int32_t t = H - 1; t >= 0; --t) {
+      const std::int32_t first = t - (lhh - 1);
+      for (const std::int32_t need = first > 0 ? first : 0; passed > need;) {
+        --passed;
+        const std::ptrdiff_t slot = std::ptrdiff_t(passed % lhh) * R;
+        pass(passed, lo_ring + slot, hi_ring + slot);
+      }
+      double *even = x + 2 * std::ptrdiff_t(t) * m;
+      synthesise_columns(even, even + m, R, first, lhh, g, lo_ring, hi_ring, lo_wrap, hi_wrap);
     }
   }
 }

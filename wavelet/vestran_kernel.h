@@ -13,8 +13,9 @@ namespace lw::wavelet {
 // treated as the 1×M row holding the same data. L <= 0 leaves the copy.
 // Needs lh >= 2 (with fewer taps x is left a copy of y); an input with no
 // elements is not touched. Scratch comes from mxCalloc, once: 4*lhh +
-// 2*max(lhh - 1 + min(P/2, lhh + 7) + 8, 8*(lhh - 1 + n/2) for a matrix)
-// doubles, lhh = lh/2, P the longer side, n the working row length.
+// 2*(lhh - 1 + min(P/2, lhh + 15) + 16), plus (4*lhh - 2)*M for a matrix
+// (2*lhh - 1 columns of the column pass, low and high), doubles, lhh =
+// lh/2, P the longer side.
 void VESTRAN(double *x, std::int32_t M, std::int32_t N, const double *h, std::int32_t lh,
              std::int32_t L, const double *y);
 

@@ -143,12 +143,12 @@ TEST(Kaldor, ScratchTakenOnceAndLeftToTheHost) {
     EXPECT_EQ(t.r.calloc_calls, 1u);
     EXPECT_EQ(t.r.freed_by_module, 0u);
     EXPECT_EQ(t.r.reclaimed_by_host, 1u);
-    // Two tap arrays and the larger of a block of 8 gathered rows with
-    // their periodic extension (matrices) and one line's even and odd
-    // samples with theirs: lh = 8 here.
+    // Two tap arrays and the larger of a block of 32 rows copied where a
+    // level works in place (matrices) and one line's even and odd samples
+    // with their periodic extension: lh = 8 here.
     const std::size_t P = s.m > s.n ? s.m : s.n, lh = 8;
     const bool matrix = s.m > 1 && s.n > 1;
-    const std::size_t line = 2 * (P / 2 + lh / 2 + 8), rows = matrix ? 8 * (s.n + lh - 1) : 0;
+    const std::size_t line = 2 * (P / 2 + lh / 2 + 8), rows = matrix ? 32 * s.n : 0;
     EXPECT_EQ(t.r.calloc_bytes, (2 * lh + std::max(line, rows)) * sizeof(double))
         << s.m << "x" << s.n;
   }

@@ -1,13 +1,16 @@
 // kaldor and vestran against the plain transcriptions of their sums in
 // test_kaldor_support.h (one line at a time, indices taken modulo the block
 // length, every sum from 0.0 in the stated order), bit for bit. The modules
-// gather several rows side by side and keep consecutive outputs in vector
-// lanes; these cases make every block shape of that happen: rows and
-// columns, matrices of either orientation whose row count is not a multiple
-// of the 8 rows gathered at once, lines whose output count is not a multiple
-// of the lanes, every level down to a 2-sample block, and filters from 1 to
-// 20 taps, so also filters much longer than the coarse blocks. Each case
-// runs on every instruction-set variant of the kernels (isa_paths.h).
+// keep rows side by side in vector lanes (16, 8 or one at a time; kaldor
+// copies 32 rows at a time where a level works in place, vestran keeps the
+// column pass of a few columns ahead of the row pass) and consecutive
+// outputs of a line in lanes; these cases make every block shape of that
+// happen: rows and columns, matrices of either orientation whose row count
+// is not a multiple of 32, 16 or 8, lines whose output count is not a
+// multiple of the lanes, every level down to a 2-sample block, and filters
+// from 1 to 20 taps, so also filters much longer than the coarse blocks.
+// Each case runs on every instruction-set variant of the kernels
+// (isa_paths.h).
 #include <cmath>
 #include <cstring>
 
@@ -25,7 +28,8 @@ struct Shape {
 const Shape shapes[] = {
     {1, 2, 1},   {1, 64, 6},  {1, 96, 5},   {1, 200, 3},  {200, 1, 3}, {64, 1, 6},
     {2, 2, 1},   {4, 6, 1},   {12, 8, 2},   {8, 12, 2},   {20, 48, 2}, {48, 20, 2},
-    {24, 40, 3}, {40, 24, 3}, {32, 32, 5},  {16, 144, 4}, {144, 16, 4}, {36, 4, 2}};
+    {24, 40, 3}, {40, 24, 3}, {32, 32, 5},  {16, 144, 4}, {144, 16, 4}, {36, 4, 2},
+    {72, 40, 3}, {96, 80, 4}, {64, 256, 6}};
 
 // Random data of widely varied magnitude, so that the roundings of every
 // product and partial sum differ from case to case.

@@ -124,15 +124,14 @@ TEST(Vestran, ScratchTakenOnceAndLeftToTheHost) {
     EXPECT_EQ(t.r.calloc_calls, 1u);
     EXPECT_EQ(t.r.freed_by_module, 0u);
     EXPECT_EQ(t.r.reclaimed_by_host, 1u);
-    // Four tap arrays of lh/2 and twice the larger of the low or high
-    // halves of 8 gathered rows with the front extension (matrices) and
-    // the wrapped start of one line: lh = 8, lhh = 4 here, so a line needs
-    // no more than lhh - 1 + min(P/2, lhh - 1 + 8) + 8.
+    // Four tap arrays of lh/2, twice the wrapped start of one line, and for
+    // a matrix 2*lhh - 1 columns of the column pass, low and high: lh = 8,
+    // lhh = 4 here, so a line needs lhh - 1 + min(P/2, lhh - 1 + 16) + 16.
     const std::size_t P = s.m > s.n ? s.m : s.n, lhh = 4;
     const bool matrix = s.m > 1 && s.n > 1;
-    const std::size_t line = lhh - 1 + std::min(P / 2, lhh - 1 + 8) + 8;
-    const std::size_t rows = matrix ? (lhh - 1 + s.n / 2) * 8 : 0;
-    EXPECT_EQ(t.r.calloc_bytes, (4 * lhh + 2 * std::max(line, rows)) * sizeof(double))
+    const std::size_t line = lhh - 1 + std::min(P / 2, lhh - 1 + 16) + 16;
+    const std::size_t columns = matrix ? (4 * lhh - 2) * s.m : 0;
+    EXPECT_EQ(t.r.calloc_bytes, (4 * lhh + 2 * line + columns) * sizeof(double))
         << s.m << "x" << s.n;
   }
   for (std::size_t k = 1; k <= 3; ++k) {
