@@ -34,11 +34,13 @@ struct Scratch {
   double *g0, *g1;                 // lh each
 };
 
-Scratch take_scratch(std::int32_t m, std::int32_t n, std::int32_t lh) {
-  const std::size_t P = std::size_t(m > n ? m : n);
+// The pipeline of a long line (windows > 0) uses `windows` doubles from
+// seg0 on instead of the line and the segments.
+Scratch take_scratch(std::int32_t m, std::int32_t n, std::int32_t lh, std::size_t windows) {
+  const std::size_t P = windows ? 0 : std::size_t(m > n ? m : n);
   const std::size_t image = m > 1 ? std::size_t(m) * std::size_t(n) : 0;
-  const std::size_t seg = P + std::size_t(lh) - 1;
-  const std::size_t total = image + P + 4 * seg + 2 * std::size_t(lh);
+  const std::size_t seg = windows ? 0 : P + std::size_t(lh) - 1;
+  const std::size_t total = image + P + 4 * seg + windows + 2 * std::size_t(lh);
   double *p = static_cast<double *>(mxCalloc(total, sizeof(double)));
   Scratch s{};
   s.R = image ? p : nullptr;
@@ -47,7 +49,7 @@ Scratch take_scratch(std::int32_t m, std::int32_t n, std::int32_t lh) {
   s.seg1 = s.seg0 + seg;
   s.seg2 = s.seg1 + seg;
   s.seg3 = s.seg2 + seg;
-  s.g0 = s.seg3 + seg;
+  s.g0 = s.seg3 + seg + windows;
   s.g1 = s.g0 + lh;
   return s;
 }
@@ -147,6 +149,382 @@ inline void synthesise_line(double *out, Index D, Index s, const double *g0, con
     bpconv_spaced(out, D, s, g0, g1, lh, lowseg + (lh - 1), highseg + (lh - 1));
 }
 
+// Eight doubles as one value, of two widths: element-wise arithmetic on it
+// is eight independent sums. The hot loops are written once over the lane
+// type and built with two halves of four doubles for AVX2 and AVX-512F (one
+// AVX2 register each; measured as fast as one AVX-512 vector) and with four
+// pairs for the baseline (one SSE2 register each): a vector type wider than
+// the instruction set's registers would live in memory.
+#if defined(__clang__)
+#pragma clang diagnostic ignored "-Wpsabi"  // lane types never cross a call between variants
+#elif defined(__GNUC__)
+#pragma GCC diagnostic ignored "-Wpsabi"  // lane types never cross a call between variants
+#endif
+typedef double Quad __attribute__((vector_size(4 * sizeof(double))));
+typedef double Pair __attribute__((vector_size(2 * sizeof(double))));
+struct Quads {
+  Quad a, b;  // lanes 0-3 and 4-7
+};
+struct Pairs {
+  Pair a, b, c, d;  // lanes 0-1, 2-3, 4-5 and 6-7
+};
+[[maybe_unused]] inline Quads operator+(Quads x, Quads y) { return {x.a + y.a, x.b + y.b}; }
+[[maybe_unused]] inline Quads operator*(Quads x, double u) { return {x.a * u, x.b * u}; }
+inline Pairs operator+(Pairs x, Pairs y) { return {x.a + y.a, x.b + y.b, x.c + y.c, x.d + y.d}; }
+inline Pairs operator*(Pairs x, double u) { return {x.a * u, x.b * u, x.c * u, x.d * u}; }
+// Loads and stores member by member: copied whole, a struct of vectors
+// goes through memory.
+template <class V>
+inline V part(const double *p) {
+  V v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+template <class V>
+inline void put_part(double *p, V v) {
+  __builtin_memcpy(p, &v, sizeof v);
+}
+template <class Lane>
+inline Lane load(const double *p);
+template <>
+[[maybe_unused]] inline Quads load<Quads>(const double *p) {
+  return {part<Quad>(p), part<Quad>(p + 4)};
+}
+template <>
+inline Pairs load<Pairs>(const double *p) {
+  return {part<Pair>(p), part<Pair>(p + 2), part<Pair>(p + 4), part<Pair>(p + 6)};
+}
+[[maybe_unused]] inline void store(double *p, Quads v) {
+  put_part(p, v.a);
+  put_part(p + 4, v.b);
+}
+inline void store(double *p, Pairs v) {
+  put_part(p, v.a);
+  put_part(p + 2, v.b);
+  put_part(p + 4, v.c);
+  put_part(p + 6, v.d);
+}
+
+// The lane variants of the hot loops: with target_clones available (and no
+// limit to the baseline), the loader picks the default one, built with
+// Pairs, or the AVX2 or AVX-512F one, built with Quads, as it does for
+// LW_ISA_VARIANTS (kernel_targets.h, whose test limits apply here too).
+// Elsewhere (and with Clang) the functions are LW_ISA_VARIANTS built with
+// Pairs.
+#if defined(LW_HAVE_TARGET_CLONES) && !defined(LASSOWAVE_WAVELET_ISA_BASELINE) && \
+    !defined(__clang__)
+#define LW_LANE_VARIANTS 1
+#define LW_LANES_DEFAULT __attribute__((target("default")))
+#define LW_LANES_AVX2 __attribute__((target("avx2")))
+#define LW_LANES_AVX512F __attribute__((target("avx512f")))
+#endif
+
+// The level statement over a stretch without wrap, the low-pass samples in
+// a and the high-pass ones in d, both holding cnt + (lh-1)·s doubles: for
+// t = 0 .. cnt-1,
+//   out[t] = sum_j (a[t + j·s]*g0[lh-1-j] + d[t + j·s]*g1[lh-1-j]),
+// one running sum from +0.0, for each j in increasing order the low-pass
+// product and then the high-pass one. Consecutive outputs sit in vector
+// lanes, each lane its own sum.
+// Always inlined: called, it would be built for the baseline only.
+template <class Lane>
+__attribute__((always_inline)) inline void synthesise_run_impl(const double *a, const double *d,
+                                                               Index cnt, Index s,
+                                                               const double *g0, const double *g1,
+                                                               std::int32_t lh, double *out) {
+  Index i = 0;
+  for (; i + 32 <= cnt; i += 32) {  // four sums in flight hide the adds' latency
+    Lane s0 = {}, s1 = {}, s2 = {}, s3 = {};
+    const double *u = a + i, *v = d + i;
+    for (Index j = 0; j < lh; ++j, u += s, v += s) {
+      const double c0 = g0[lh - 1 - j], c1 = g1[lh - 1 - j];
+      s0 = s0 + load<Lane>(u) * c0;
+      s1 = s1 + load<Lane>(u + 8) * c0;
+      s2 = s2 + load<Lane>(u + 16) * c0;
+      s3 = s3 + load<Lane>(u + 24) * c0;
+      s0 = s0 + load<Lane>(v) * c1;
+      s1 = s1 + load<Lane>(v + 8) * c1;
+      s2 = s2 + load<Lane>(v + 16) * c1;
+      s3 = s3 + load<Lane>(v + 24) * c1;
+    }
+    store(out + i, s0);
+    store(out + i + 8, s1);
+    store(out + i + 16, s2);
+    store(out + i + 24, s3);
+  }
+  for (; i + 16 <= cnt; i += 16) {
+    Lane s0 = {}, s1 = {};
+    const double *u = a + i, *v = d + i;
+    for (Index j = 0; j < lh; ++j, u += s, v += s) {
+      const double c0 = g0[lh - 1 - j], c1 = g1[lh - 1 - j];
+      s0 = s0 + load<Lane>(u) * c0;
+      s1 = s1 + load<Lane>(u + 8) * c0;
+      s0 = s0 + load<Lane>(v) * c1;
+      s1 = s1 + load<Lane>(v + 8) * c1;
+    }
+    store(out + i, s0);
+    store(out + i + 8, s1);
+  }
+  for (; i < cnt; ++i) {
+    double sum = 0.0;
+    const double *u = a + i, *v = d + i;
+    for (Index j = 0; j < lh; ++j, u += s, v += s) {
+      sum = sum + *u * g0[lh - 1 - j];
+      sum = sum + *v * g1[lh - 1 - j];
+    }
+    out[i] = sum;
+  }
+}
+#if defined(LW_LANE_VARIANTS)
+LW_LANES_DEFAULT void synthesise_run(const double *a, const double *d, Index cnt, Index s,
+                                     const double *g0, const double *g1, std::int32_t lh,
+                                     double *out) {
+  synthesise_run_impl<Pairs>(a, d, cnt, s, g0, g1, lh, out);
+}
+#if !defined(LASSOWAVE_WAVELET_ISA_AVX512F)
+LW_LANES_AVX2 void synthesise_run(const double *a, const double *d, Index cnt, Index s,
+                                  const double *g0, const double *g1, std::int32_t lh,
+                                  double *out) {
+  synthesise_run_impl<Quads>(a, d, cnt, s, g0, g1, lh, out);
+}
+#endif
+#if !defined(LASSOWAVE_WAVELET_ISA_AVX2)
+LW_LANES_AVX512F void synthesise_run(const double *a, const double *d, Index cnt, Index s,
+                                     const double *g0, const double *g1, std::int32_t lh,
+                                     double *out) {
+  synthesise_run_impl<Quads>(a, d, cnt, s, g0, g1, lh, out);
+}
+#endif
+#else
+LW_ISA_VARIANTS void synthesise_run(const double *a, const double *d, Index cnt, Index s,
+                                    const double *g0, const double *g1, std::int32_t lh,
+                                    double *out) {
+  synthesise_run_impl<Pairs>(a, d, cnt, s, g0, g1, lh, out);
+}
+#endif
+
+// One level down a column of D samples, low-pass a and high-pass d, into
+// out (not overlapping them): the outputs from (lh-1)·s on read the column
+// directly; the first (lh-1)·s read past its start (the wrap) and are
+// computed from wa and wd (room for 2(lh-1)·s doubles each), where the
+// column's last and first (lh-1)·s samples are copied. Needs (lh-1)·s < D.
+inline void synthesise_column(const double *a, const double *d, Index D, Index s,
+                              const double *g0, const double *g1, std::int32_t lh, double *wa,
+                              double *wd, double *out) {
+  const Index ext = Index(lh - 1) * s;
+  const std::size_t head = std::size_t(ext) * sizeof(double);
+  synthesise_run(a, d, D - ext, s, g0, g1, lh, out + ext);
+  std::memcpy(wa, a + (D - ext), head);
+  std::memcpy(wa + ext, a, head);
+  std::memcpy(wd, d + (D - ext), head);
+  std::memcpy(wd + ext, d, head);
+  synthesise_run(wa, wd, ext, s, g0, g1, lh, out);
+}
+
+// The row pass of a matrix on B = 16 or 32 rows from r0, in place in x (rows×n,
+// R the high-pass image of the same shape): rows sit in vector lanes, so
+// every tap reads consecutive doubles of one column. Output column c reads
+// columns c - (lh-1)·s .. c, so the columns run downwards and each is
+// read before it is written, except for the wrap: the last (lh-1)·s columns
+// of x, read again by the first outputs, are copied into stash (B per
+// column) before anything is written. Each output is one running sum from
+// +0.0, for each j in increasing order the low-pass product and then the
+// high-pass one, as a row synthesised alone. Needs (lh-1)·s < n.
+template <class Lane>
+__attribute__((always_inline)) inline void synthesise_rows_impl(double *x, const double *R,
+                                                                Index rows, Index r0, Index B,
+                                                                Index n, Index s, const double *g0,
+                                                                const double *g1, std::int32_t lh,
+                                                                double *stash) {
+  const Index ext = Index(lh - 1) * s;
+  for (Index q = n - ext; q < n; ++q)
+    std::memcpy(stash + (q - (n - ext)) * B, x + q * rows + r0, std::size_t(B) * sizeof(double));
+  if (B == 32) {  // four sums in flight hide the adds' latency
+    for (Index c = n - 1; c >= 0; --c) {
+      Lane s0 = {}, s1 = {}, s2 = {}, s3 = {};
+      for (Index j = 0; j < lh; ++j) {
+        const double c0 = g0[lh - 1 - j], c1 = g1[lh - 1 - j];
+        const Index q = c - Index(lh - 1 - j) * s;
+        const double *u = q >= 0 ? x + q * rows + r0 : stash + (q + ext) * 32;
+        const double *v = R + (q >= 0 ? q : q + n) * rows + r0;
+        s0 = s0 + load<Lane>(u) * c0;
+        s1 = s1 + load<Lane>(u + 8) * c0;
+        s2 = s2 + load<Lane>(u + 16) * c0;
+        s3 = s3 + load<Lane>(u + 24) * c0;
+        s0 = s0 + load<Lane>(v) * c1;
+        s1 = s1 + load<Lane>(v + 8) * c1;
+        s2 = s2 + load<Lane>(v + 16) * c1;
+        s3 = s3 + load<Lane>(v + 24) * c1;
+      }
+      double *o = x + c * rows + r0;
+      store(o, s0);
+      store(o + 8, s1);
+      store(o + 16, s2);
+      store(o + 24, s3);
+    }
+    return;
+  }
+  for (Index c = n - 1; c >= 0; --c) {
+    Lane s0 = {}, s1 = {};
+    for (Index j = 0; j < lh; ++j) {
+      const double c0 = g0[lh - 1 - j], c1 = g1[lh - 1 - j];
+      const Index q = c - Index(lh - 1 - j) * s;
+      const double *u = q >= 0 ? x + q * rows + r0 : stash + (q + ext) * 16;
+      const double *v = R + (q >= 0 ? q : q + n) * rows + r0;
+      s0 = s0 + load<Lane>(u) * c0;
+      s1 = s1 + load<Lane>(u + 8) * c0;
+      s0 = s0 + load<Lane>(v) * c1;
+      s1 = s1 + load<Lane>(v + 8) * c1;
+    }
+    store(x + c * rows + r0, s0);
+    store(x + c * rows + r0 + 8, s1);
+  }
+}
+#if defined(LW_LANE_VARIANTS)
+LW_LANES_DEFAULT void synthesise_rows(double *x, const double *R, Index rows, Index r0, Index B,
+                                      Index n, Index s, const double *g0, const double *g1,
+                                      std::int32_t lh, double *stash) {
+  synthesise_rows_impl<Pairs>(x, R, rows, r0, B, n, s, g0, g1, lh, stash);
+}
+#if !defined(LASSOWAVE_WAVELET_ISA_AVX512F)
+LW_LANES_AVX2 void synthesise_rows(double *x, const double *R, Index rows, Index r0, Index B,
+                                   Index n, Index s, const double *g0, const double *g1,
+                                   std::int32_t lh, double *stash) {
+  synthesise_rows_impl<Quads>(x, R, rows, r0, B, n, s, g0, g1, lh, stash);
+}
+#endif
+#if !defined(LASSOWAVE_WAVELET_ISA_AVX2)
+LW_LANES_AVX512F void synthesise_rows(double *x, const double *R, Index rows, Index r0, Index B,
+                                      Index n, Index s, const double *g0, const double *g1,
+                                      std::int32_t lh, double *stash) {
+  synthesise_rows_impl<Quads>(x, R, rows, r0, B, n, s, g0, g1, lh, stash);
+}
+#endif
+#else
+LW_ISA_VARIANTS void synthesise_rows(double *x, const double *R, Index rows, Index r0, Index B,
+                                     Index n, Index s, const double *g0, const double *g1,
+                                     std::int32_t lh, double *stash) {
+  synthesise_rows_impl<Pairs>(x, R, rows, r0, B, n, s, g0, g1, lh, stash);
+}
+#endif
+
+// All levels of a long line in one sweep, coarsest first. Output i of a
+// level reads the level's input at i - (lh-1)·s .. i, only backwards, so
+// each level's sweep starts (lh-1)·s samples before the next finer one's
+// and the levels run as a pipeline over chunks: each keeps a short window
+// of its low-pass input and of its band in scratch, every sample is used
+// while it is still in cache, and x is written once, in order. The first
+// (lh-1)·s samples of a level's input are read again at the end of its
+// sweep (the circular wrap) and are kept aside as they pass. The sums are
+// the level statement's.
+constexpr Index fused_chunk = 1024;
+
+// Scratch (doubles) for the pipeline, or -1 when the line is too short for
+// it (the levels' reaches add up to more than the line) or L too large.
+std::int64_t fused_scratch(std::int64_t D, std::int64_t L, std::int64_t lh) {
+  if (L < 1 || L > 30 || D < 4 * fused_chunk) return -1;
+  const std::int64_t reach = (lh - 1) * ((std::int64_t(1) << L) - 1);  // all levels' reaches
+  if (reach > D) return -1;
+  // Per level two windows of C + 2·ext + reach (what a level can hold in one
+  // step: its last chunk, grown by the coarser levels' reaches, its own
+  // reach and the wrap) and the wrap kept aside.
+  return 2 * L * (fused_chunk + reach) + 5 * reach;
+}
+
+struct Window {
+  double *a, *d;  // the level's low-pass input and band, len samples each
+  double *head;   // the first ext samples of the low-pass input, for the wrap
+  Index s, ext;   // tap spacing, and the reach (lh-1)·s before an output
+  Index start;    // position of the first input sample of the sweep
+  Index beg, len; // sweep index of a[0] and d[0], and how many are held
+  Index fed;      // input samples appended so far (D, then D + ext with the wrap)
+  Index done;     // outputs written
+};
+
+void synthesise_line_fused(double *x, Index D, std::int32_t L, const double *g0,
+                           const double *g1, std::int32_t lh, const double *yl,
+                           const double *yh, double *scratch) {
+  Window lv[31] = {};
+  double *p = scratch;
+  const Index reach = Index(lh - 1) * ((Index(1) << L) - 1);
+  Index start = 0;  // where the finer level's sweep starts (level 1: x's start)
+  for (std::int32_t k = 1; k <= L; ++k) {
+    Window &v = lv[k];
+    v.s = Index(1) << (k - 1);
+    v.ext = Index(lh - 1) * v.s;
+    start -= v.ext;
+    if (start < 0) start += D;
+    v.start = start;
+    v.a = p;
+    p += fused_chunk + 2 * v.ext + reach;
+    v.d = p;
+    p += fused_chunk + 2 * v.ext + reach;
+    v.head = p;
+    p += v.ext;
+    v.beg = v.len = v.fed = v.done = 0;
+  }
+  // Copies n samples of the circular line src from sweep index v.fed of
+  // level v on to dst, in pieces that end at the line's end.
+  auto copy_from = [&](const Window &v, const double *src, double *dst, Index n) {
+    Index at = (v.start + v.fed) % D;
+    while (n > 0) {
+      const Index piece = D - at < n ? D - at : n;
+      std::memcpy(dst, src + at, std::size_t(piece) * sizeof(double));
+      dst += piece;
+      n -= piece;
+      at = 0;
+    }
+  };
+  // Appends n band samples of level v to its window.
+  auto feed_band = [&](Window &v, const double *band, Index n) {
+    copy_from(v, band, v.d + v.len, n);
+  };
+  while (lv[1].done < D) {
+    // The coarsest level takes its next chunk of yl.
+    {
+      Window &v = lv[L];
+      const Index want = D + v.ext - v.fed < fused_chunk ? D + v.ext - v.fed : fused_chunk;
+      feed_band(v, yh + Index(L - 1) * D, want);
+      copy_from(v, yl, v.a + v.len, want);
+      v.len += want;
+      v.fed += want;
+    }
+    for (std::int32_t k = L; k >= 1; --k) {
+      Window &v = lv[k];
+      Index upto = v.beg + v.len - v.ext;
+      if (upto > D) upto = D;
+      if (upto <= v.done) continue;
+      const Index cnt = upto - v.done;
+      const double *a = v.a + (v.done - v.beg), *d = v.d + (v.done - v.beg);
+      if (k == 1) {
+        synthesise_run(a, d, cnt, v.s, g0, g1, lh, x + v.done);
+      } else {
+        Window &nx = lv[k - 1];
+        double *out = nx.a + nx.len;
+        synthesise_run(a, d, cnt, v.s, g0, g1, lh, out);
+        feed_band(nx, yh + Index(k - 2) * D, cnt);
+        // Keep the start of the finer level's input for its wrap.
+        for (Index t = v.done; t < upto && t < nx.ext; ++t) nx.head[t] = out[t - v.done];
+        nx.len += cnt;
+        nx.fed += cnt;
+        if (nx.fed == D) {
+          feed_band(nx, yh + Index(k - 2) * D, nx.ext);
+          std::memcpy(nx.a + nx.len, nx.head, std::size_t(nx.ext) * sizeof(double));
+          nx.len += nx.ext;
+          nx.fed += nx.ext;
+        }
+      }
+      v.done = upto;
+      // Drop the samples no later output reads.
+      const Index drop = v.done - v.beg, keep = v.len - drop;
+      std::memmove(v.a, v.a + drop, std::size_t(keep) * sizeof(double));
+      std::memmove(v.d, v.d + drop, std::size_t(keep) * sizeof(double));
+      v.beg += drop;
+      v.len -= drop;
+    }
+  }
+}
+
 }  // namespace
 
 void QUILLOMAR(double *x, std::int32_t M, std::int32_t N, const double *h, std::int32_t lh,
@@ -156,11 +534,18 @@ void QUILLOMAR(double *x, std::int32_t M, std::int32_t N, const double *h, std::
   const std::int32_t n = N == 1 ? M : N;
   if (m <= 0 || n <= 0) return;  // no samples: the result is empty
 
-  std::memcpy(x, yl, std::size_t(m) * std::size_t(n) * sizeof(double));
-  if (L <= 0) return;
+  if (L <= 0) {
+    std::memcpy(x, yl, std::size_t(m) * std::size_t(n) * sizeof(double));
+    return;
+  }
 
   const bool one_d = m == 1;
-  const Scratch w = take_scratch(m, n, lh);
+  // A long line runs all its levels in one sweep when the windows take no
+  // more than the line and the segments would.
+  const std::int64_t need = one_d ? fused_scratch(n, L, lh) : -1;
+  const bool fused = need >= 0 && need <= 5 * (std::int64_t(n) + lh - 1);
+  const Scratch w = take_scratch(m, n, lh, fused ? std::size_t(need) : 0);
+  if (!fused) std::memcpy(x, yl, std::size_t(m) * std::size_t(n) * sizeof(double));
 
   // Synthesis filters, halved: h, and h reversed with the odd-indexed taps
   // negated.
@@ -171,6 +556,10 @@ void QUILLOMAR(double *x, std::int32_t M, std::int32_t N, const double *h, std::
   for (std::int32_t i = 1; i < lh; i += 2) w.g1[i] = -w.g1[i];
 
   const Index rows = m, cols = n, off = Index(lh) - 1;
+  if (fused) {
+    synthesise_line_fused(x, cols, L, w.g0, w.g1, lh, yl, yh, w.seg0);
+    return;
+  }
   for (std::int64_t k = L; k >= 1; --k) {
     const Index co = one_d ? (k - 1) * cols : 3 * cols * (k - 1);
     const double *band1 = yh + co * rows;  // in 1-D: the level's only band
@@ -181,8 +570,18 @@ void QUILLOMAR(double *x, std::int32_t M, std::int32_t N, const double *h, std::
       const Index s = level_spacing(k, m);
       const double *band2 = band1 + cols * rows, *band3 = band2 + cols * rows;
       const std::size_t bytes = std::size_t(rows) * sizeof(double);
+      const bool direct = Index(lh - 1) * s < rows;
       for (Index c = 0; c < cols; ++c) {
         double *xc = x + c * rows;
+        if (direct) {
+          // Read in place; x's column is rebuilt in line1 and copied back.
+          synthesise_column(xc, band1 + c * rows, rows, s, w.g0, w.g1, lh, w.seg0, w.seg2,
+                            w.line1);
+          std::memcpy(xc, w.line1, bytes);
+          synthesise_column(band2 + c * rows, band3 + c * rows, rows, s, w.g0, w.g1, lh, w.seg0,
+                            w.seg2, w.R + c * rows);
+          continue;
+        }
         std::memcpy(w.seg0 + off, xc, bytes);
         std::memcpy(w.seg1 + off, band1 + c * rows, bytes);
         std::memcpy(w.seg2 + off, band2 + c * rows, bytes);
@@ -193,8 +592,9 @@ void QUILLOMAR(double *x, std::int32_t M, std::int32_t N, const double *h, std::
     }
 
     // Row pass: each row of x with its high-pass line (the level's band in
-    // 1-D, R in 2-D). A row of a matrix lies at stride m in storage and is
-    // gathered into the segments first.
+    // 1-D, R in 2-D). A row of a matrix lies at stride m in storage: rows
+    // are filtered side by side in vector lanes, or gathered into the
+    // segments one by one.
     {
       const Index s = level_spacing(k, n);
       if (one_d) {
@@ -203,7 +603,19 @@ void QUILLOMAR(double *x, std::int32_t M, std::int32_t N, const double *h, std::
         std::memcpy(w.seg1 + off, band1, bytes);
         synthesise_line(x, cols, s, w.g0, w.g1, lh, w.seg0, w.seg1);
       } else {
-        for (Index r = 0; r < rows; ++r) {
+        // 32 or 16 rows at a time where their wrap fits in the segments'
+        // room; the rows left over one by one.
+        const Index ext = Index(lh - 1) * s;
+        Index r = 0;
+        const Index room = 4 * ((rows > cols ? rows : cols) + Index(lh) - 1);
+        if (ext < cols && 16 * ext <= room) {
+          if (32 * ext <= room)
+            for (; r + 32 <= rows; r += 32)
+              synthesise_rows(x, w.R, rows, r, 32, cols, s, w.g0, w.g1, lh, w.seg0);
+          for (; r + 16 <= rows; r += 16)
+            synthesise_rows(x, w.R, rows, r, 16, cols, s, w.g0, w.g1, lh, w.seg0);
+        }
+        for (; r < rows; ++r) {
           gather(w.seg0 + off, x + r, rows, cols);
           gather(w.seg1 + off, w.R + r, rows, cols);
           synthesise_line(w.line1, cols, s, w.g0, w.g1, lh, w.seg0, w.seg1);

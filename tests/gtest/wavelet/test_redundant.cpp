@@ -307,12 +307,13 @@ TEST(Ostrevin, WorkedExamplesAndBandLayout) {
 TEST_P(RedundantBitwise, ForwardMatchesTheLevelStatement) {
   // Every level equals the dilated filter pair applied circularly to the
   // previous low-pass; the phase/segment machinery must give the same bits.
-  // The kernels keep 32 outputs (and in the row pass of a matrix, whole
-  // columns) side by side: lines of 24, 96 and 200 samples and matrices of
-  // 6, 36 and 40 rows leave partial vectors at every register width.
+  // The kernels keep 16 or 32 outputs side by side: lines of 24, 96 and 200
+  // samples and matrices of 6, 36, 40 and 104 rows leave partial vectors at
+  // every register width. Columns whose wrap is shorter than the column are
+  // filtered in place, the others through a segment.
   for (const Shape s : {Shape{1, 32}, Shape{32, 1}, Shape{8, 16}, Shape{16, 4}, Shape{2, 2},
                         Shape{4, 12}, Shape{1, 24}, Shape{1, 96}, Shape{40, 64}, Shape{1, 200},
-                        Shape{6, 8}, Shape{36, 20}})
+                        Shape{6, 8}, Shape{36, 20}, Shape{104, 24}})
     for (const Vec *h : {&haar, &db8, &db4, &taps13})
       for (std::int64_t L = 0; L <= max_levels(s); ++L) {
         SCOPED_TRACE(std::to_string(s.M) + "x" + std::to_string(s.N) + " L=" +
@@ -325,6 +326,41 @@ TEST_P(RedundantBitwise, ForwardMatchesTheLevelStatement) {
         EXPECT_EQ(f.yl, yl);
         EXPECT_EQ(f.yh, yh);
         EXPECT_EQ(f.yh_rows, s.M);
+      }
+}
+
+TEST_P(RedundantBitwise, ForwardLongLinesMatchTheLevelStatement) {
+  // Long lines run all levels in one sweep over chunks of the line, with
+  // the wrap of each level kept aside; lengths that are not a multiple of a
+  // chunk, and levels whose wrap is longer than the line (which take the
+  // level-by-level path), must give the same bits.
+  for (const Shape s : {Shape{1, 8192}, Shape{5120, 1}, Shape{1, 4104}, Shape{1, 12288}})
+    for (const Vec *h : {&haar, &db8, &taps13})
+      for (std::int64_t L = 1; L <= max_levels(s); ++L) {
+        SCOPED_TRACE(std::to_string(s.M) + "x" + std::to_string(s.N) + " L=" +
+                     std::to_string(L) + " lh=" + std::to_string(h->size()));
+        const Vec x = ramp(s.M * s.N, double(L));
+        const Shape w = working(s);
+        Vec yl, yh;
+        reference_forward(w.M, w.N, x, *h, L, yl, yh);
+        auto f = ostrevin(s, x, *h, double(L));
+        EXPECT_EQ(f.yl, yl);
+        EXPECT_EQ(f.yh, yh);
+      }
+  // Results of 8 MiB and more are written past the caches, each level
+  // stopping at an even output short of the end.
+  for (const Shape s : {Shape{1, 131072}, Shape{262144, 1}})
+    for (const Vec *h : {&db8, &taps13})
+      for (std::int64_t L : {1, 3, 7}) {
+        SCOPED_TRACE(std::to_string(s.M) + "x" + std::to_string(s.N) + " L=" +
+                     std::to_string(L) + " lh=" + std::to_string(h->size()));
+        const Vec x = ramp(s.M * s.N, double(L));
+        const Shape w = working(s);
+        Vec yl, yh;
+        reference_forward(w.M, w.N, x, *h, L, yl, yh);
+        auto f = ostrevin(s, x, *h, double(L));
+        EXPECT_EQ(f.yl, yl);
+        EXPECT_EQ(f.yh, yh);
       }
 }
 
@@ -382,8 +418,13 @@ TEST(Quillomar, WorkedExamples) {
 }
 
 TEST_P(RedundantBitwise, InverseMatchesTheLevelStatement) {
+  // Matrices of 64, 36, 48 and 104 rows run the row pass 32 and 16 rows at a
+  // time with rows left over; columns whose wrap is shorter than the column
+  // are read in place, the others (and rows whose wrap is too long) through
+  // segments.
   for (const Shape s : {Shape{1, 16}, Shape{16, 1}, Shape{8, 8}, Shape{4, 16}, Shape{12, 4},
-                        Shape{1, 96}, Shape{64, 40}, Shape{1, 200}, Shape{36, 20}})
+                        Shape{1, 96}, Shape{64, 40}, Shape{1, 200}, Shape{36, 20},
+                        Shape{104, 24}, Shape{48, 16}})
     for (const Vec *h : {&db6, &haar, &db8, &taps13})
       for (std::int64_t L = 1; L <= max_levels(s); ++L) {
         SCOPED_TRACE(std::to_string(s.M) + "x" + std::to_string(s.N) + " L=" +
@@ -393,6 +434,28 @@ TEST_P(RedundantBitwise, InverseMatchesTheLevelStatement) {
         const Vec yl = ramp(s.M * s.N, 0.3), yh = ramp(s.M * cols, 2.0);
         EXPECT_EQ(quillomar(s, yl, {s.M, cols}, yh, *h, double(L)),
                   reference_inverse(w.M, w.N, yl, yh, *h, L));
+      }
+}
+
+TEST_P(RedundantBitwise, InverseLongLinesMatchTheLevelStatement) {
+  // Long lines run all levels in one sweep, coarsest first, each level's
+  // sweep starting before the finer one's; lengths that are not a multiple
+  // of a chunk, and levels whose reaches add up to more than the line
+  // (which take the level-by-level path), must give the same bits.
+  for (const Shape s : {Shape{1, 8192}, Shape{5120, 1}, Shape{1, 4104}, Shape{1, 12288}})
+    for (const Vec *h : {&haar, &db8, &taps13})
+      for (std::int64_t L = 1; L <= max_levels(s); ++L) {
+        SCOPED_TRACE(std::to_string(s.M) + "x" + std::to_string(s.N) + " L=" +
+                     std::to_string(L) + " lh=" + std::to_string(h->size()));
+        const Shape w = working(s);
+        const std::size_t cols = s.N * std::size_t(L);
+        const Vec yl = ramp(s.M * s.N, 0.3), yh = ramp(s.M * cols, 2.0);
+        const Vec got = quillomar(s, yl, {s.M, cols}, yh, *h, double(L)),
+                  want = reference_inverse(w.M, w.N, yl, yh, *h, L);
+        std::size_t bad = 0, first = got.size();
+        for (std::size_t i = 0; i < got.size() && i < want.size(); ++i)
+          if (got[i] != want[i]) { if (first == got.size()) first = i; ++bad; }
+        EXPECT_EQ(bad, 0u) << "first differing sample " << first;
       }
 }
 
