@@ -47,6 +47,11 @@ def sparse(m, n, pattern, vals):
     return out
 
 
+def long_line(length, seed, column=False):
+    """A 1×length row (or length×1 column) of sin(0.37·(seed+1)·k)."""
+    return [11, (1 if column else 0) | 2 | ([4096, 4104, 8192, 12288].index(length) << 2), seed]
+
+
 def call(nlhs, *args):
     return bytes([len(args), nlhs, 0] + [b for a in args for b in a])
 
@@ -91,6 +96,14 @@ SEEDS = {
                   call(2, dense(4, 4, [1, 0]), dense(4, 12, [0, 1]), dense(1, 2, [1, 2]),
                        dense(1, 1, [1]))],
 }
+# Long lines take the transforms' paths for lines of thousands of samples.
+SEEDS["kaldor"].append(call(2, long_line(4096, 3), dense(1, 4, [1, 2, 3, 4]), dense(1, 1, [6])))
+SEEDS["ostrevin"] += [call(3, long_line(4096, 3), dense(1, 4, [1, 2, 3, 4]), dense(1, 1, [3])),
+                      call(3, long_line(8192, 5, column=True), dense(1, 2, [1, 1]), dense(1, 1, [2]))]
+SEEDS["quillomar"] += [call(2, long_line(4096, 3), long_line(12288, 4), dense(1, 4, [1, 2, 3, 4]),
+                            dense(1, 1, [3])),
+                       call(2, long_line(4096, 3), long_line(8192, 4), dense(1, 2, [1, 1]),
+                            dense(1, 1, [2]))]
 SEEDS["pelmorin"] = SEEDS["quorbel"]
 SEEDS["tolbrecht"] = SEEDS["sandrevo"]
 SEEDS["brastelin"] = SEEDS["gravenmor"]
