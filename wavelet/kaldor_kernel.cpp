@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "kernel_targets.h"
+#include "lanes.h"
 #include "mex.h"
 
 namespace lw::wavelet {
@@ -130,74 +131,6 @@ inline void put(double *to, const double *from, std::int32_t nb) {
     for (std::int32_t b = 0; b < nb; ++b) to[b] = from[b];
   }
 }
-
-// Eight doubles as one value, of two widths: element-wise arithmetic on it
-// is eight independent sums. The hot loops are written once over the lane
-// type and built with two halves of four doubles for AVX2 and AVX-512F (one
-// AVX2 register each) and with four pairs for the baseline (one SSE2
-// register each): a vector type wider than the instruction set's registers
-// would live in memory.
-#if defined(__clang__)
-#pragma clang diagnostic ignored "-Wpsabi"  // lane types never cross a call between variants
-#elif defined(__GNUC__)
-#pragma GCC diagnostic ignored "-Wpsabi"  // lane types never cross a call between variants
-#endif
-typedef double Quad __attribute__((vector_size(4 * sizeof(double))));
-typedef double Pair __attribute__((vector_size(2 * sizeof(double))));
-struct Quads {
-  Quad a, b;  // lanes 0-3 and 4-7
-};
-struct Pairs {
-  Pair a, b, c, d;  // lanes 0-1, 2-3, 4-5 and 6-7
-};
-[[maybe_unused]] inline Quads operator+(Quads x, Quads y) { return {x.a + y.a, x.b + y.b}; }
-[[maybe_unused]] inline Quads operator*(Quads x, double u) { return {x.a * u, x.b * u}; }
-inline Pairs operator+(Pairs x, Pairs y) { return {x.a + y.a, x.b + y.b, x.c + y.c, x.d + y.d}; }
-inline Pairs operator*(Pairs x, double u) { return {x.a * u, x.b * u, x.c * u, x.d * u}; }
-template <class V>
-inline V part(const double *p) {
-  V v;
-  __builtin_memcpy(&v, p, sizeof v);
-  return v;
-}
-template <class V>
-inline void put_part(double *p, V v) {
-  __builtin_memcpy(p, &v, sizeof v);
-}
-template <class Lane>
-inline Lane load(const double *p);
-template <>
-[[maybe_unused]] inline Quads load<Quads>(const double *p) {
-  return {part<Quad>(p), part<Quad>(p + 4)};
-}
-template <>
-inline Pairs load<Pairs>(const double *p) {
-  return {part<Pair>(p), part<Pair>(p + 2), part<Pair>(p + 4), part<Pair>(p + 6)};
-}
-[[maybe_unused]] inline void store(double *p, Quads v) {
-  put_part(p, v.a);
-  put_part(p + 4, v.b);
-}
-inline void store(double *p, Pairs v) {
-  put_part(p, v.a);
-  put_part(p + 2, v.b);
-  put_part(p + 4, v.c);
-  put_part(p + 6, v.d);
-}
-
-// The lane variants of the hot loops: with target_clones available (and no
-// limit to the baseline), the loader picks the default one, built with
-// Pairs, or the AVX2 or AVX-512F one, built with Quads, as it does for
-// LW_ISA_VARIANTS (kernel_targets.h, whose test limits apply here too).
-// Elsewhere (and with Clang) the functions are LW_ISA_VARIANTS built with
-// Pairs.
-#if defined(LW_HAVE_TARGET_CLONES) && !defined(LASSOWAVE_WAVELET_ISA_BASELINE) && \
-    !defined(__clang__)
-#define LW_LANE_VARIANTS 1
-#define LW_LANES_DEFAULT __attribute__((target("default")))
-#define LW_LANES_AVX2 __attribute__((target("avx2")))
-#define LW_LANES_AVX512F __attribute__((target("avx512f")))
-#endif
 
 // One line of even length lx = 2H from src (contiguous), its H low-pass
 // outputs to lo and high-pass outputs to hi. E and O take the even and odd
