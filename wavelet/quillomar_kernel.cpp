@@ -150,6 +150,22 @@ inline void synthesise_line(double *out, Index D, Index s, const double *g0, con
     bpconv_spaced(out, D, s, g0, g1, lh, lowseg + (lh - 1), highseg + (lh - 1));
 }
 
+// One tap of 32 consecutive outputs in four sets of lanes: each sum takes
+// the low-pass product (u, weight c0) and then the high-pass one (v, c1).
+template <class Lane>
+__attribute__((always_inline)) inline void add_tap(Lane &s0, Lane &s1, Lane &s2, Lane &s3,
+                                                   const double *u, const double *v, double c0,
+                                                   double c1) {
+  s0 = s0 + load<Lane>(u) * c0;
+  s1 = s1 + load<Lane>(u + 8) * c0;
+  s2 = s2 + load<Lane>(u + 16) * c0;
+  s3 = s3 + load<Lane>(u + 24) * c0;
+  s0 = s0 + load<Lane>(v) * c1;
+  s1 = s1 + load<Lane>(v + 8) * c1;
+  s2 = s2 + load<Lane>(v + 16) * c1;
+  s3 = s3 + load<Lane>(v + 24) * c1;
+}
+
 // The level statement over a stretch without wrap, the low-pass samples in
 // a and the high-pass ones in d, both holding cnt + (lh-1)·s doubles: for
 // t = 0 .. cnt-1,
@@ -169,14 +185,7 @@ __attribute__((always_inline)) inline void synthesise_run_impl(const double *a, 
     const double *u = a + i, *v = d + i;
     for (Index j = 0; j < lh; ++j, u += s, v += s) {
       const double c0 = g0[lh - 1 - j], c1 = g1[lh - 1 - j];
-      s0 = s0 + load<Lane>(u) * c0;
-      s1 = s1 + load<Lane>(u + 8) * c0;
-      s2 = s2 + load<Lane>(u + 16) * c0;
-      s3 = s3 + load<Lane>(u + 24) * c0;
-      s0 = s0 + load<Lane>(v) * c1;
-      s1 = s1 + load<Lane>(v + 8) * c1;
-      s2 = s2 + load<Lane>(v + 16) * c1;
-      s3 = s3 + load<Lane>(v + 24) * c1;
+      add_tap(s0, s1, s2, s3, u, v, c0, c1);
     }
     store(out + i, s0);
     store(out + i + 8, s1);
@@ -278,14 +287,7 @@ __attribute__((always_inline)) inline void synthesise_rows_impl(double *x, const
         const Index q = c - Index(lh - 1 - j) * s;
         const double *u = q >= 0 ? x + q * rows + r0 : stash + (q + ext) * 32;
         const double *v = R + (q >= 0 ? q : q + n) * rows + r0;
-        s0 = s0 + load<Lane>(u) * c0;
-        s1 = s1 + load<Lane>(u + 8) * c0;
-        s2 = s2 + load<Lane>(u + 16) * c0;
-        s3 = s3 + load<Lane>(u + 24) * c0;
-        s0 = s0 + load<Lane>(v) * c1;
-        s1 = s1 + load<Lane>(v + 8) * c1;
-        s2 = s2 + load<Lane>(v + 16) * c1;
-        s3 = s3 + load<Lane>(v + 24) * c1;
+        add_tap(s0, s1, s2, s3, u, v, c0, c1);
       }
       double *o = x + c * rows + r0;
       store(o, s0);

@@ -157,6 +157,26 @@ inline Pairs interleave(Pair e0, Pair e1, Pair o0, Pair o1) {
 inline Pairs interleave_low(Pairs e, Pairs o) { return interleave(e.a, e.b, o.a, o.b); }
 inline Pairs interleave_high(Pairs e, Pairs o) { return interleave(e.c, e.d, o.c, o.d); }
 
+// Tap k of sixteen output pairs, two sets of lanes: the even sums take the
+// low-pass then the high-pass product, and so do the odd ones. a and d point
+// at the tap's sixteen coefficients of each kind.
+template <class Lane>
+__attribute__((always_inline)) inline void add_tap(Lane &e0, Lane &o0, Lane &e1, Lane &o1,
+                                                   const double *a, const double *d,
+                                                   const Taps &g, std::int32_t k) {
+  const Lane a0 = load<Lane>(a), a1 = load<Lane>(a + 8), d0 = load<Lane>(d),
+             d1 = load<Lane>(d + 8);
+  const double ge0 = g.e0[k], ge1 = g.e1[k], go0 = g.o0[k], go1 = g.o1[k];
+  e0 = e0 + a0 * ge0;
+  e1 = e1 + a1 * ge0;
+  e0 = e0 + d0 * ge1;
+  e1 = e1 + d1 * ge1;
+  o0 = o0 + a0 * go0;
+  o1 = o1 + a1 * go0;
+  o0 = o0 + d0 * go1;
+  o1 = o1 + d1 * go1;
+}
+
 // kStep output pairs starting at pair i0 of a line, a[k + b] and d[k + b]
 // being the coefficients of tap k for pair i0 + b; stores the first nb
 // pairs at out[2*i0 ...]. Reads every tap before storing, so out may overlap
@@ -172,17 +192,7 @@ __attribute__((always_inline)) inline void synthesise_pairs(const double *a, con
   if (nb == kStep) {  // two sets of lanes: four chains of additions in flight
     Lane e0 = {}, o0 = {}, e1 = {}, o1 = {};
     for (std::int32_t k = 0; k < lhh; ++k) {
-      const Lane a0 = load<Lane>(a + k), d0 = load<Lane>(d + k), a1 = load<Lane>(a + k + 8),
-                 d1 = load<Lane>(d + k + 8);
-      const double ge0 = g.e0[k], ge1 = g.e1[k], go0 = g.o0[k], go1 = g.o1[k];
-      e0 = e0 + a0 * ge0;
-      e1 = e1 + a1 * ge0;
-      e0 = e0 + d0 * ge1;
-      e1 = e1 + d1 * ge1;
-      o0 = o0 + a0 * go0;
-      o1 = o1 + a1 * go0;
-      o0 = o0 + d0 * go1;
-      o1 = o1 + d1 * go1;
+      add_tap(e0, o0, e1, o1, a + k, d + k, g, k);
     }
     store(out, interleave_low(e0, o0));  // out[2b] = e[b], out[2b + 1] = o[b]
     store(out + 8, interleave_high(e0, o0));
@@ -309,17 +319,7 @@ __attribute__((always_inline)) inline void synthesise_columns_impl(
     for (std::int32_t k = 0; k < lhh; ++k) {
       const double *a, *d;
       column(k, s, a, d);
-      const Lane a0 = load<Lane>(a + b), a1 = load<Lane>(a + b + 8), d0 = load<Lane>(d + b),
-                 d1 = load<Lane>(d + b + 8);
-      const double ge0 = g.e0[k], ge1 = g.e1[k], go0 = g.o0[k], go1 = g.o1[k];
-      e0 = e0 + a0 * ge0;
-      e1 = e1 + a1 * ge0;
-      e0 = e0 + d0 * ge1;
-      e1 = e1 + d1 * ge1;
-      o0 = o0 + a0 * go0;
-      o1 = o1 + a1 * go0;
-      o0 = o0 + d0 * go1;
-      o1 = o1 + d1 * go1;
+      add_tap(e0, o0, e1, o1, a + b, d + b, g, k);
     }
     store(even + b, e0);
     store(even + b + 8, e1);
