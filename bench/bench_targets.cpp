@@ -22,10 +22,15 @@
 //     contiguous column pass and a row pass over column-major data; a 1-D
 //     level of the same 2^20 samples is one contiguous pass. Ratio:
 //     (t2d(L=1) - t1d(L=1)) / t1d(L=1), the row pass over the column pass.
-//   strided/redundant_phases/<module>: level k of a redundant 1-D transform
-//     of 2^20 samples reads 2^(k-1) interleaved phases; level 1 is one
-//     contiguous pass. Ratio: the costliest level of L = 2..5,
-//     t(L) - t(L-1), over t(1) - t(0).
+//   strided/redundant_phases/<dir>/<taps>: level k of a redundant 1-D
+//     transform reads 2^(k-1) interleaved phases (taps 2^(k-1) apart);
+//     level 1 is one contiguous pass. A level's pass is what it adds to a
+//     call beyond creating and writing its outputs (redundant_phases below).
+//     Ratio: the costliest of levels 2..5 over level 1. The line has 2^16
+//     samples, so that every call's arrays stay in cache at every L: at
+//     2^20 each level adds an 8 MiB band and from L = 2 on the arrays
+//     outgrow the last-level cache, which then makes the later levels look
+//     dear whatever their access pattern.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -214,20 +219,69 @@ void decimated_rows(benchmark::State &state, bool forward, int taps) {
   state.counters["strided_vs_contiguous"] = (m[0] - m[1]) / m[1];
 }
 
-void redundant_phases(benchmark::State &state, bool forward, int taps) {
-  std::vector<double> m;
-  std::vector<Case> cases;
-  for (int L = 0; L <= 5; ++L) cases.push_back(Case{true, 1, 1 << 20, L, taps, forward});
-  for (auto _ : state) {
-    m = fastest(state, cases, 9);
-    if (m.empty()) return;
-    state.SetIterationTime(m[5]);
+// Seconds to create arrays of a case's output sizes and write each once,
+// as output_floor does: what any call returning them costs at least.
+double floor_once(const Case &c) {
+  std::vector<std::size_t> cols{c.N};
+  if (c.forward && c.redundant) cols.push_back(band_columns(c));
+  const auto t0 = Clock::now();
+  for (std::size_t n : cols) {
+    testhost::Array a(mxCreateDoubleMatrix(c.M, n, mxREAL));
+    double *p = mxGetPr(a.get());
+    std::fill(p, p + c.M * n, 1.0);
+    benchmark::ClobberMemory();
   }
-  double worst = 0;
-  for (int L = 2; L <= 5; ++L) worst = std::max(worst, m[std::size_t(L)] - m[std::size_t(L - 1)]);
+  return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+// Level k's pass: what an L = k call costs beyond an L = k - 1 call, less
+// the output floor it adds (the forward transform's one more band); level
+// 1's pass: an L = 1 call less its whole output floor. (The L = 0 call is
+// no baseline: it copies its input, a pass that level 1 does not make.)
+// Each round times every call and floor once, in turn, and yields each
+// level's pass; the figure is the median over the rounds, as a difference
+// of two fastest times would be mostly noise.
+void redundant_phases(benchmark::State &state, bool forward, int taps) {
+  std::vector<Case> cases;
+  for (int L = 1; L <= 5; ++L) cases.push_back(Case{true, 1, std::size_t(1) << 16, L, taps, forward});
+  const int rounds = 201;
+  std::vector<double> pass(cases.size());
+  for (auto _ : state) {
+    testhost::snapshot_arguments(false);
+    std::vector<std::unique_ptr<Call>> calls;
+    for (const Case &c : cases) {
+      calls.push_back(std::make_unique<Call>(c));
+      if (!calls.back()->error.empty() || calls.back()->time_once() < 0) {
+        state.SkipWithError(calls.back()->error.c_str());
+        testhost::snapshot_arguments(true);
+        return;
+      }
+    }
+    std::vector<std::vector<double>> per_level(cases.size());
+    double last = 0;
+    for (int r = 0; r < rounds; ++r) {
+      double before = 0;  // the previous call's time less its floor
+      for (std::size_t i = 0; i < cases.size(); ++i) {
+        const double t = calls[i]->time_once(), f = floor_once(cases[i]);
+        per_level[i].push_back((t - f) - before);
+        before = t - f;
+        last = t;
+      }
+    }
+    testhost::snapshot_arguments(true);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+      auto &v = per_level[i];
+      std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(v.size() / 2), v.end());
+      pass[i] = v[v.size() / 2];
+    }
+    state.SetIterationTime(last);
+  }
+  for (std::size_t i = 0; i < pass.size(); ++i)
+    state.counters["level" + std::to_string(i + 1) + "_ms"] = 1e3 * pass[i];
+  const double worst = *std::max_element(pass.begin() + 1, pass.end());
   state.counters["strided_ms"] = 1e3 * worst;
-  state.counters["contiguous_ms"] = 1e3 * (m[1] - m[0]);
-  state.counters["strided_vs_contiguous"] = worst / (m[1] - m[0]);
+  state.counters["contiguous_ms"] = 1e3 * pass[0];
+  state.counters["strided_vs_contiguous"] = worst / pass[0];
 }
 
 struct Named {

@@ -207,10 +207,12 @@ def wavelets(t, raw):
               "Through the test host, fastest of alternating calls. Decimated: one 2-D level "
               "of 1024² (column pass + row pass over column-major data) minus a 1-D level of "
               "2^20 samples = the row pass, over the 1-D level. Redundant: the costliest of "
-              "levels 2 to 5 of a 1-D 2^20 transform (2^(k-1) interleaved phases), "
-              "t(L) − t(L−1), over level 1. Target: at most 1.5×.")
+              "levels 2 to 5 of a 1-D transform of 2^16 samples (2^(k-1) interleaved "
+              "phases) over level 1, a level's pass being what it adds to a call beyond "
+              "creating and writing its outputs; the median of 201 rounds (see "
+              "bench/README.md for why not 2^20). Target: at most 1.5×.")
     for kind, label in (("decimated_rows", "row pass, 1024², L=1"),
-                        ("redundant_phases", "costliest phased level, 2^20, L≤5")):
+                        ("redundant_phases", "costliest phased level, 2^16, L≤5")):
         for d in ("forward", "inverse"):
             mod = MODULE[("decimated" if kind == "decimated_rows" else "redundant", d)]
             for taps in (2, 8):

@@ -344,12 +344,14 @@ LW_ISA_VARIANTS void synthesise_rows(double *x, const double *R, Index rows, Ind
 // All levels of a long line in one sweep, coarsest first. Output i of a
 // level reads the level's input at i - (lh-1)·s .. i, only backwards, so
 // each level's sweep starts (lh-1)·s samples before the next finer one's
-// and the levels run as a pipeline over chunks: each keeps a short window
-// of its low-pass input and of its band in scratch, every sample is used
-// while it is still in cache, and x is written once, in order. The first
-// (lh-1)·s samples of a level's input are read again at the end of its
-// sweep (the circular wrap) and are kept aside as they pass. The sums are
-// the level statement's.
+// and the levels run as a pipeline over chunks: each finer level keeps a
+// short window of its low-pass input (the coarser level's output) in
+// scratch, every sample is used while it is still in cache, and x is
+// written once, in order. yl and the bands are read where they lie; only a
+// chunk that runs over the line's end (the circular wrap) is copied into
+// scratch first. The first (lh-1)·s samples of a finer level's input are
+// read again at the end of its sweep and are kept aside as they pass. The
+// sums are the level statement's.
 constexpr Index fused_chunk = 1024;
 
 // Scratch (doubles) for the pipeline, or -1 when the line is too short for
@@ -365,11 +367,13 @@ std::int64_t fused_scratch(std::int64_t D, std::int64_t L, std::int64_t lh) {
 }
 
 struct Window {
-  double *a, *d;  // the level's low-pass input and band, len samples each
+  double *a;      // the level's low-pass input, len samples (the coarsest
+                  // level: room for a chunk of yl that runs over the end)
+  double *wrap;   // room for a chunk of the band that runs over the end
   double *head;   // the first ext samples of the low-pass input, for the wrap
   Index s, ext;   // tap spacing, and the reach (lh-1)·s before an output
   Index start;    // position of the first input sample of the sweep
-  Index beg, len; // sweep index of a[0] and d[0], and how many are held
+  Index beg, len; // sweep index of a[0], and how many are held
   Index fed;      // input samples appended so far (D, then D + ext with the wrap)
   Index done;     // outputs written
 };
@@ -390,16 +394,19 @@ void synthesise_line_fused(double *x, Index D, std::int32_t L, const double *g0,
     v.start = start;
     v.a = p;
     p += fused_chunk + 2 * v.ext + reach;
-    v.d = p;
+    v.wrap = p;
     p += fused_chunk + 2 * v.ext + reach;
     v.head = p;
     p += v.ext;
     v.beg = v.len = v.fed = v.done = 0;
   }
-  // Copies n samples of the circular line src from sweep index v.fed of
-  // level v on to dst, in pieces that end at the line's end.
-  auto copy_from = [&](const Window &v, const double *src, double *dst, Index n) {
-    Index at = (v.start + v.fed) % D;
+  // n samples of the circular line src from sweep index t of level v: in
+  // place, or copied into buf when they run over the line's end.
+  auto samples = [&](const Window &v, const double *src, Index t, Index n,
+                     double *buf) -> const double * {
+    Index at = (v.start + t) % D;
+    if (at + n <= D) return src + at;
+    double *dst = buf;
     while (n > 0) {
       const Index piece = D - at < n ? D - at : n;
       std::memcpy(dst, src + at, std::size_t(piece) * sizeof(double));
@@ -407,51 +414,41 @@ void synthesise_line_fused(double *x, Index D, std::int32_t L, const double *g0,
       n -= piece;
       at = 0;
     }
-  };
-  // Appends n band samples of level v to its window.
-  auto feed_band = [&](Window &v, const double *band, Index n) {
-    copy_from(v, band, v.d + v.len, n);
+    return buf;
   };
   while (lv[1].done < D) {
-    // The coarsest level takes its next chunk of yl.
-    {
-      Window &v = lv[L];
-      const Index want = D + v.ext - v.fed < fused_chunk ? D + v.ext - v.fed : fused_chunk;
-      feed_band(v, yh + Index(L - 1) * D, want);
-      copy_from(v, yl, v.a + v.len, want);
-      v.len += want;
-      v.fed += want;
-    }
     for (std::int32_t k = L; k >= 1; --k) {
       Window &v = lv[k];
-      Index upto = v.beg + v.len - v.ext;
+      // The coarsest level reads yl itself, a chunk at a time; a finer one
+      // what the coarser level has written into its window.
+      Index upto = k == L ? v.done + fused_chunk : v.beg + v.len - v.ext;
       if (upto > D) upto = D;
       if (upto <= v.done) continue;
       const Index cnt = upto - v.done;
-      const double *a = v.a + (v.done - v.beg), *d = v.d + (v.done - v.beg);
+      const double *d = samples(v, yh + Index(k - 1) * D, v.done, cnt + v.ext, v.wrap);
+      const double *a = k == L ? samples(v, yl, v.done, cnt + v.ext, v.a)
+                               : v.a + (v.done - v.beg);
       if (k == 1) {
         synthesise_run(a, d, cnt, v.s, g0, g1, lh, x + v.done);
       } else {
         Window &nx = lv[k - 1];
         double *out = nx.a + nx.len;
         synthesise_run(a, d, cnt, v.s, g0, g1, lh, out);
-        feed_band(nx, yh + Index(k - 2) * D, cnt);
         // Keep the start of the finer level's input for its wrap.
         for (Index t = v.done; t < upto && t < nx.ext; ++t) nx.head[t] = out[t - v.done];
         nx.len += cnt;
         nx.fed += cnt;
         if (nx.fed == D) {
-          feed_band(nx, yh + Index(k - 2) * D, nx.ext);
           std::memcpy(nx.a + nx.len, nx.head, std::size_t(nx.ext) * sizeof(double));
           nx.len += nx.ext;
           nx.fed += nx.ext;
         }
       }
       v.done = upto;
+      if (k == L) continue;
       // Drop the samples no later output reads.
       const Index drop = v.done - v.beg, keep = v.len - drop;
       std::memmove(v.a, v.a + drop, std::size_t(keep) * sizeof(double));
-      std::memmove(v.d, v.d + drop, std::size_t(keep) * sizeof(double));
       v.beg += drop;
       v.len -= drop;
     }
