@@ -61,6 +61,18 @@ inline void store(double *p, Pairs v) {
   put_part(p + 6, v.d);
 }
 
+// A loaded lane that two sums share, kept in registers: left to itself the
+// compiler folds the load into each multiply, which loads it twice, and the
+// load ports, not the arithmetic, then set the pace.
+[[maybe_unused]] inline Quads in_registers(Quads v) {
+  asm("" : "+x"(v.a), "+x"(v.b));
+  return v;
+}
+inline Pairs in_registers(Pairs v) {
+  asm("" : "+x"(v.a), "+x"(v.b), "+x"(v.c), "+x"(v.d));
+  return v;
+}
+
 // The lane variants of the hot loops: with target_clones available (and no
 // limit to the baseline), the loader picks the default one, built with
 // Pairs, or the AVX2 or AVX-512F one, built with Quads, as it does for

@@ -32,6 +32,10 @@ std::int32_t level_spacing(std::int64_t k, std::int32_t D) {
   return s < D ? std::int32_t(s) : D;
 }
 
+// Doubles per column of a strip of a matrix level (the row pass's low- and
+// high-pass of the strip's columns stay in cache until the column pass).
+constexpr Index strip_doubles = 8192;
+
 // Scratch of one call, carved from a single mxCalloc block.
 struct Scratch {
   double *low_seg, *high_seg;  // 3P + lh - 1 each: a line and its wrap
@@ -157,7 +161,7 @@ __attribute__((always_inline)) inline void analyse_run_impl(const double *src, I
     const double *u = src + i;
     for (Index j = 0; j < lh; ++j, u += s) {
       const double c0 = h0[lh - 1 - j], c1 = h1[lh - 1 - j];
-      const Lane w0 = load<Lane>(u), w1 = load<Lane>(u + 8);
+      const Lane w0 = in_registers(load<Lane>(u)), w1 = in_registers(load<Lane>(u + 8));
       a0 = a0 + w0 * c0;
       a1 = a1 + w1 * c0;
       d0 = d0 + w0 * c1;
@@ -219,7 +223,7 @@ LW_ISA_VARIANTS void analyse_run(const double *src, Index cnt, Index s, const do
 
 // The row pass of a matrix: filters every row of the rows×cols image `in`
 // along its columns, with tap spacing s, into the images lo_img and hi_img
-// (same shape, not overlapping `in`). Storage is walked column by column,
+// (same shape, not overlapping `in`), for the output columns c0 .. c1-1. Storage is walked column by column,
 // sixteen rows at a time in vector lanes, so it is read contiguously; every
 // element still gets its own sum over j in increasing order from +0.0,
 // exactly as a row filtered alone.
@@ -227,8 +231,9 @@ template <class Lane>
 __attribute__((always_inline)) inline void analyse_rows_impl(const double *in, Index rows,
                                                              Index cols, Index s, const double *h0,
                                                              const double *h1, std::int32_t lh,
-                                                             double *lo_img, double *hi_img) {
-  for (Index c = 0; c < cols; ++c) {
+                                                             double *lo_img, double *hi_img,
+                                                             Index c0, Index c1) {
+  for (Index c = c0; c < c1; ++c) {
     double *lo = lo_img + c * rows, *hi = hi_img + c * rows;
     Index r = 0;
     for (; r + 16 <= rows; r += 16) {
@@ -237,7 +242,7 @@ __attribute__((always_inline)) inline void analyse_rows_impl(const double *in, I
       for (Index j = 0; j < lh; ++j) {
         const double c0 = h0[lh - 1 - j], c1 = h1[lh - 1 - j];
         const double *u = in + at * rows + r;
-        const Lane w0 = load<Lane>(u), w1 = load<Lane>(u + 8);
+        const Lane w0 = in_registers(load<Lane>(u)), w1 = in_registers(load<Lane>(u + 8));
         a0 = a0 + w0 * c0;
         a1 = a1 + w1 * c0;
         d0 = d0 + w0 * c1;
@@ -268,28 +273,28 @@ __attribute__((always_inline)) inline void analyse_rows_impl(const double *in, I
 #if defined(LW_LANE_VARIANTS)
 LW_LANES_DEFAULT void analyse_rows(const double *in, Index rows, Index cols, Index s,
                                    const double *h0, const double *h1, std::int32_t lh,
-                                   double *lo_img, double *hi_img) {
-  analyse_rows_impl<Pairs>(in, rows, cols, s, h0, h1, lh, lo_img, hi_img);
+                                   double *lo_img, double *hi_img, Index c0, Index c1) {
+  analyse_rows_impl<Pairs>(in, rows, cols, s, h0, h1, lh, lo_img, hi_img, c0, c1);
 }
 #if !defined(LASSOWAVE_WAVELET_ISA_AVX512F)
 LW_LANES_AVX2 void analyse_rows(const double *in, Index rows, Index cols, Index s,
                                 const double *h0, const double *h1, std::int32_t lh,
-                                double *lo_img, double *hi_img) {
-  analyse_rows_impl<Quads>(in, rows, cols, s, h0, h1, lh, lo_img, hi_img);
+                                double *lo_img, double *hi_img, Index c0, Index c1) {
+  analyse_rows_impl<Quads>(in, rows, cols, s, h0, h1, lh, lo_img, hi_img, c0, c1);
 }
 #endif
 #if !defined(LASSOWAVE_WAVELET_ISA_AVX2)
 LW_LANES_AVX512F void analyse_rows(const double *in, Index rows, Index cols, Index s,
                                    const double *h0, const double *h1, std::int32_t lh,
-                                   double *lo_img, double *hi_img) {
-  analyse_rows_impl<Quads>(in, rows, cols, s, h0, h1, lh, lo_img, hi_img);
+                                   double *lo_img, double *hi_img, Index c0, Index c1) {
+  analyse_rows_impl<Quads>(in, rows, cols, s, h0, h1, lh, lo_img, hi_img, c0, c1);
 }
 #endif
 #else
 LW_ISA_VARIANTS void analyse_rows(const double *in, Index rows, Index cols, Index s,
                                   const double *h0, const double *h1, std::int32_t lh,
-                                  double *lo_img, double *hi_img) {
-  analyse_rows_impl<Pairs>(in, rows, cols, s, h0, h1, lh, lo_img, hi_img);
+                                  double *lo_img, double *hi_img, Index c0, Index c1) {
+  analyse_rows_impl<Pairs>(in, rows, cols, s, h0, h1, lh, lo_img, hi_img, c0, c1);
 }
 #endif
 
@@ -472,46 +477,63 @@ void OSTREVIN(const double *x, std::int32_t M, std::int32_t N, const double *h, 
   for (std::int64_t k = 1; k <= L; ++k) {
     const Index co = one_d ? (k - 1) * cols : 3 * cols * (k - 1);
     double *band1 = yh + co * rows;  // in 1-D: the level's only band
+    const Index sr = level_spacing(k, n);
+    const double *in = k == 1 ? x : yl;  // level 1 reads x itself
 
-    // Row pass: each row of yl along its columns.
-    {
-      const Index s = level_spacing(k, n);
-      const double *in = k == 1 ? x : yl;  // level 1 reads x itself
-      if (one_d) {
-        std::memcpy(w.low_seg, in, std::size_t(cols) * sizeof(double));
-        analyse_line(w.low_seg, segcap, cols, s, w.h0, w.h1, lh, yl, band1);
-      } else {
-        // A matrix: all rows at once (analyse_rows), the row low-pass into
-        // this level's band 3 and the row high-pass into band 2, which the
-        // column pass fills only as it consumes them.
-        double *band2 = band1 + cols * rows;
-        analyse_rows(in, rows, cols, s, w.h0, w.h1, lh, band2 + cols * rows, band2);
-      }
+    if (one_d) {
+      std::memcpy(w.low_seg, in, std::size_t(cols) * sizeof(double));
+      analyse_line(w.low_seg, segcap, cols, sr, w.h0, w.h1, lh, yl, band1);
+      continue;
     }
 
-    // Column pass: each column of the row low-pass (in band 3) into yl and
-    // band 1, and of the row high-pass (in band 2) into bands 2 and 3.
-    if (m > 1) {
-      const Index s = level_spacing(k, m);
-      double *band2 = band1 + cols * rows, *band3 = band2 + cols * rows;
+    // A matrix. Row pass (analyse_rows): the row low-pass into this level's
+    // band 3 and the row high-pass into band 2. Column pass: each column of
+    // the row low-pass into yl and band 1, and of the row high-pass into
+    // bands 2 and 3.
+    double *band2 = band1 + cols * rows, *band3 = band2 + cols * rows;
+    const Index sc = level_spacing(k, m);
+    const bool in_place = Index(lh - 1) * sc < rows;
+    auto column_pass = [&](Index c0, Index c1) {
       const std::size_t bytes = std::size_t(rows) * sizeof(double);
-      const bool in_place = Index(lh - 1) * s < rows;
-      for (Index c = 0; c < cols; ++c) {
+      for (Index c = c0; c < c1; ++c) {
         double *ylc = yl + c * rows, *b1 = band1 + c * rows;
         double *b2 = band2 + c * rows, *b3 = band3 + c * rows;
         if (in_place) {
           // The row low-pass first: its place in band 3 takes the high-pass
           // of the row high-pass, which is filtered in place.
-          analyse_column(b3, rows, s, w.h0, w.h1, lh, w.low_seg, ylc, b1);
-          analyse_column(b2, rows, s, w.h0, w.h1, lh, w.low_seg, b2, b3);
+          analyse_column(b3, rows, sc, w.h0, w.h1, lh, w.low_seg, ylc, b1);
+          analyse_column(b2, rows, sc, w.h0, w.h1, lh, w.low_seg, b2, b3);
           continue;
         }
         std::memcpy(w.low_seg, b3, bytes);
         std::memcpy(w.high_seg, b2, bytes);
-        analyse_line(w.low_seg, segcap, rows, s, w.h0, w.h1, lh, ylc, b1);
-        analyse_line(w.high_seg, segcap, rows, s, w.h0, w.h1, lh, b2, b3);
+        analyse_line(w.low_seg, segcap, rows, sc, w.h0, w.h1, lh, ylc, b1);
+        analyse_line(w.high_seg, segcap, rows, sc, w.h0, w.h1, lh, b2, b3);
       }
+    };
+
+    // Output column c of the row pass reads input columns c .. c + wrap
+    // (mod cols). The two passes run strip by strip of columns, so that the
+    // column pass finds the row pass's results still in cache. The input
+    // (yl, from level 2 on) is overwritten strip by strip; a strip's row
+    // pass reads only its own columns and later ones, except for the last
+    // `wrap` output columns, which also read the first ones: their row pass
+    // runs before anything is overwritten, their column pass at the end.
+    const Index wrap = Index(lh - 1) * sr;
+    if (wrap >= cols) {
+      analyse_rows(in, rows, cols, sr, w.h0, w.h1, lh, band3, band2, 0, cols);
+      column_pass(0, cols);
+      continue;
     }
+    const Index body = cols - wrap;
+    analyse_rows(in, rows, cols, sr, w.h0, w.h1, lh, band3, band2, body, cols);
+    const Index strip = rows >= strip_doubles ? 1 : strip_doubles / rows;
+    for (Index c0 = 0; c0 < body; c0 += strip) {
+      const Index c1 = body - c0 < strip ? body : c0 + strip;
+      analyse_rows(in, rows, cols, sr, w.h0, w.h1, lh, band3, band2, c0, c1);
+      column_pass(c0, c1);
+    }
+    column_pass(body, cols);
   }
 }
 
