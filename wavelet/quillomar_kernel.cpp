@@ -353,6 +353,9 @@ LW_ISA_VARIANTS void synthesise_rows(double *x, const double *R, Index rows, Ind
 // read again at the end of its sweep and are kept aside as they pass. The
 // sums are the level statement's.
 constexpr Index fused_chunk = 1024;
+// Doubles in a 64-byte line: a level's outputs are appended to the finer
+// level's window at a line boundary, so that no store straddles two lines.
+constexpr Index window_align = 8;
 
 // Scratch (doubles) for the pipeline, or -1 when the line is too short for
 // it (the levels' reaches add up to more than the line) or L too large.
@@ -362,11 +365,13 @@ std::int64_t fused_scratch(std::int64_t D, std::int64_t L, std::int64_t lh) {
   if (reach > D) return -1;
   // Per level two windows of C + 2·ext + reach (what a level can hold in one
   // step: its last chunk, grown by the coarser levels' reaches, its own
-  // reach and the wrap) and the wrap kept aside.
-  return 2 * L * (fused_chunk + reach) + 5 * reach;
+  // reach and the wrap) and the wrap kept aside, and room to align the
+  // low-pass window (window_align).
+  return 2 * L * (fused_chunk + reach) + 5 * reach + 2 * window_align * L;
 }
 
 struct Window {
+  double *base;   // the low-pass window's room, on a line boundary
   double *a;      // the level's low-pass input, len samples (the coarsest
                   // level: room for a chunk of yl that runs over the end)
   double *wrap;   // room for a chunk of the band that runs over the end
@@ -392,8 +397,10 @@ void synthesise_line_fused(double *x, Index D, std::int32_t L, const double *g0,
     start -= v.ext;
     if (start < 0) start += D;
     v.start = start;
-    v.a = p;
-    p += fused_chunk + 2 * v.ext + reach;
+    const auto at = reinterpret_cast<std::uintptr_t>(p) / sizeof(double);
+    p += (window_align - at % window_align) % window_align;
+    v.base = v.a = p;
+    p += fused_chunk + 2 * v.ext + reach + window_align;
     v.wrap = p;
     p += fused_chunk + 2 * v.ext + reach;
     v.head = p;
@@ -404,7 +411,8 @@ void synthesise_line_fused(double *x, Index D, std::int32_t L, const double *g0,
   // place, or copied into buf when they run over the line's end.
   auto samples = [&](const Window &v, const double *src, Index t, Index n,
                      double *buf) -> const double * {
-    Index at = (v.start + t) % D;
+    Index at = v.start + t;  // below 3D: t <= D + ext and start, ext < D
+    while (at >= D) at -= D;
     if (at + n <= D) return src + at;
     double *dst = buf;
     while (n > 0) {
@@ -446,9 +454,12 @@ void synthesise_line_fused(double *x, Index D, std::int32_t L, const double *g0,
       }
       v.done = upto;
       if (k == L) continue;
-      // Drop the samples no later output reads.
+      // Drop the samples no later output reads, and put the kept ones where
+      // the next one appended starts a line.
       const Index drop = v.done - v.beg, keep = v.len - drop;
-      std::memmove(v.a, v.a + drop, std::size_t(keep) * sizeof(double));
+      double *to = v.base + (window_align - keep % window_align) % window_align;
+      std::memmove(to, v.a + drop, std::size_t(keep) * sizeof(double));
+      v.a = to;
       v.beg += drop;
       v.len -= drop;
     }
