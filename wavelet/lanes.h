@@ -64,12 +64,17 @@ inline void store(double *p, Pairs v) {
 // A loaded lane that two sums share, kept in registers: left to itself the
 // compiler folds the load into each multiply, which loads it twice, and the
 // load ports, not the arithmetic, then set the pace.
+// (Only used inside functions built for the instruction set of the lane.)
 [[maybe_unused]] inline Quads in_registers(Quads v) {
+#if defined(__GNUC__) && defined(__x86_64__)
   asm("" : "+x"(v.a), "+x"(v.b));
+#endif
   return v;
 }
 inline Pairs in_registers(Pairs v) {
+#if defined(__GNUC__) && defined(__x86_64__)
   asm("" : "+x"(v.a), "+x"(v.b), "+x"(v.c), "+x"(v.d));
+#endif
   return v;
 }
 
