@@ -64,9 +64,11 @@ inline void store(double *p, Pairs v) {
 // A loaded lane that two sums share, kept in registers: left to itself the
 // compiler folds the load into each multiply, which loads it twice, and the
 // load ports, not the arithmetic, then set the pace.
-// (Only used inside functions built for the instruction set of the lane.)
+// (Only used inside functions built for the instruction set of the lane;
+// Clang, which never builds the Quads variants, checks the constraint
+// against the file's own instruction set and would reject it.)
 [[maybe_unused]] inline Quads in_registers(Quads v) {
-#if defined(__GNUC__) && defined(__x86_64__)
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
   asm("" : "+x"(v.a), "+x"(v.b));
 #endif
   return v;
