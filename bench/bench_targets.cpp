@@ -171,21 +171,30 @@ void wavelet(benchmark::State &state, Case c) {
   testhost::snapshot_arguments(true);
 }
 
-void output_floor(benchmark::State &state, Case c) {
+// Seconds to create arrays of a case's output sizes and write each once,
+// as output_floor does: what any call returning them costs at least.
+double floor_once(const Case &c) {
   std::vector<std::size_t> cols{c.N};
   if (c.forward && c.redundant) cols.push_back(band_columns(c));
-  for (auto _ : state) {
-    for (std::size_t n : cols) {
-      testhost::Array a(mxCreateDoubleMatrix(c.M, n, mxREAL));
-      double *p = mxGetPr(a.get());
-      std::fill(p, p + c.M * n, 1.0);
-      benchmark::ClobberMemory();
-    }
+  const auto t0 = Clock::now();
+  for (std::size_t n : cols) {
+    testhost::Array a(mxCreateDoubleMatrix(c.M, n, mxREAL));
+    double *p = mxGetPr(a.get());
+    std::fill(p, p + c.M * n, 1.0);
+    benchmark::ClobberMemory();
   }
+  return std::chrono::duration<double>(Clock::now() - t0).count();
 }
 
-// The fastest of `rounds` alternating calls of each case; empty on an error.
-std::vector<double> fastest(benchmark::State &state, std::vector<Case> cases, int rounds) {
+void output_floor(benchmark::State &state, Case c) {
+  for (auto _ : state) floor_once(c);
+}
+
+// The calls of `cases`, each made once (so that their results land in
+// mapped memory); empty on an error, which skips the benchmark. Argument
+// snapshots are off until the caller turns them back on.
+std::vector<std::unique_ptr<Call>> ready_calls(benchmark::State &state,
+                                               const std::vector<Case> &cases) {
   testhost::snapshot_arguments(false);
   std::vector<std::unique_ptr<Call>> calls;
   for (const Case &c : cases) {
@@ -196,6 +205,13 @@ std::vector<double> fastest(benchmark::State &state, std::vector<Case> cases, in
       return {};
     }
   }
+  return calls;
+}
+
+// The fastest of `rounds` alternating calls of each case; empty on an error.
+std::vector<double> fastest(benchmark::State &state, std::vector<Case> cases, int rounds) {
+  auto calls = ready_calls(state, cases);
+  if (calls.empty()) return {};
   std::vector<std::vector<double>> t(cases.size());
   for (int r = 0; r < rounds; ++r)
     for (std::size_t i = 0; i < cases.size(); ++i) t[i].push_back(calls[i]->time_once());
@@ -219,21 +235,6 @@ void decimated_rows(benchmark::State &state, bool forward, int taps) {
   state.counters["strided_vs_contiguous"] = (m[0] - m[1]) / m[1];
 }
 
-// Seconds to create arrays of a case's output sizes and write each once,
-// as output_floor does: what any call returning them costs at least.
-double floor_once(const Case &c) {
-  std::vector<std::size_t> cols{c.N};
-  if (c.forward && c.redundant) cols.push_back(band_columns(c));
-  const auto t0 = Clock::now();
-  for (std::size_t n : cols) {
-    testhost::Array a(mxCreateDoubleMatrix(c.M, n, mxREAL));
-    double *p = mxGetPr(a.get());
-    std::fill(p, p + c.M * n, 1.0);
-    benchmark::ClobberMemory();
-  }
-  return std::chrono::duration<double>(Clock::now() - t0).count();
-}
-
 // Level k's pass: what an L = k call costs beyond an L = k - 1 call, less
 // the output floor it adds (the forward transform's one more band); level
 // 1's pass: an L = 1 call less its whole output floor. (The L = 0 call is
@@ -247,16 +248,8 @@ void redundant_phases(benchmark::State &state, bool forward, int taps) {
   const int rounds = 201;
   std::vector<double> pass(cases.size());
   for (auto _ : state) {
-    testhost::snapshot_arguments(false);
-    std::vector<std::unique_ptr<Call>> calls;
-    for (const Case &c : cases) {
-      calls.push_back(std::make_unique<Call>(c));
-      if (!calls.back()->error.empty() || calls.back()->time_once() < 0) {
-        state.SkipWithError(calls.back()->error.c_str());
-        testhost::snapshot_arguments(true);
-        return;
-      }
-    }
+    auto calls = ready_calls(state, cases);
+    if (calls.empty()) return;
     std::vector<std::vector<double>> per_level(cases.size());
     double last = 0;
     for (int r = 0; r < rounds; ++r) {
