@@ -223,10 +223,10 @@ LW_ISA_VARIANTS void analyse_run(const double *src, Index cnt, Index s, const do
 
 // The row pass of a matrix: filters every row of the rows×cols image `in`
 // along its columns, with tap spacing s, into the images lo_img and hi_img
-// (same shape, not overlapping `in`), for the output columns c0 .. c1-1. Storage is walked column by column,
-// sixteen rows at a time in vector lanes, so it is read contiguously; every
-// element still gets its own sum over j in increasing order from +0.0,
-// exactly as a row filtered alone.
+// (same shape, not overlapping `in`), for the output columns c0 .. c1-1.
+// Storage is walked column by column, sixteen rows at a time in vector
+// lanes, so it is read contiguously; every element still gets its own sum
+// over j in increasing order from +0.0, exactly as a row filtered alone.
 template <class Lane>
 __attribute__((always_inline)) inline void analyse_rows_impl(const double *in, Index rows,
                                                              Index cols, Index s, const double *h0,
@@ -518,14 +518,10 @@ void OSTREVIN(const double *x, std::int32_t M, std::int32_t N, const double *h, 
     // (yl, from level 2 on) is overwritten strip by strip; a strip's row
     // pass reads only its own columns and later ones, except for the last
     // `wrap` output columns, which also read the first ones: their row pass
-    // runs before anything is overwritten, their column pass at the end.
+    // runs before anything is overwritten, their column pass at the end (a
+    // wrap as wide as the image leaves no strips: one pass of each).
     const Index wrap = Index(lh - 1) * sr;
-    if (wrap >= cols) {
-      analyse_rows(in, rows, cols, sr, w.h0, w.h1, lh, band3, band2, 0, cols);
-      column_pass(0, cols);
-      continue;
-    }
-    const Index body = cols - wrap;
+    const Index body = wrap < cols ? cols - wrap : 0;
     analyse_rows(in, rows, cols, sr, w.h0, w.h1, lh, band3, band2, body, cols);
     const Index strip = rows >= strip_doubles ? 1 : strip_doubles / rows;
     for (Index c0 = 0; c0 < body; c0 += strip) {
