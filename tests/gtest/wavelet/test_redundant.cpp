@@ -3,10 +3,6 @@
 // filtering statement (which the kernels must match bit for bit), round
 // trips, shift invariance and the degenerate sizes. The bitwise comparisons
 // run on every instruction-set variant of the kernels (isa_paths.h).
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC optimize("fp-contract=off")  // the references follow the kernels' order exactly
-#endif
-
 #include <cmath>
 #include <cstdint>
 #include <vector>
