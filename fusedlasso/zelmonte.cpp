@@ -22,12 +22,25 @@ inline void write_run(double *x, std::int32_t &s, std::int32_t j, double v) {
 // and the scan restarts right after them. Every x[i] is written once, in
 // increasing order of i. Requires lambda >= 0 (or NaN).
 //
-// Rounding can leave the two bounds crossed by an ulp where they should
-// coincide, and a closing may then write through the last sample (a refresh
-// position kept across an end-phase restart can already be n - 1). Every
-// element is written by then, and a restart would read past the end of y, so
-// the scan stops there, after any closing. Wherever the scan stays within
-// the signal this changes nothing.
+// Rounding can make two tests disagree that exact arithmetic ties together;
+// two rules keep such a tie from turning into a wrong result:
+// - A refresh moves a bound to where its sum is exactly +-lambda; exactly,
+//   it can reach the other bound but not pass it (that would have closed
+//   the segment). A bound refreshed past the other by rounding is set equal
+//   to it, and both sums take the refreshed bound's value, as for two equal
+//   bounds.
+// - An end-phase closing keeps the other bound for the rest of the signal,
+//   and exactly that kept bound never closes a segment: after a downward
+//   closing at j_low, the kept v_high has on the rest the sum
+//   u_low_before(k) - (k - j_low)(v_high - v_low), below lambda (v_low was
+//   not refreshed after j_low) and below 0 at n - 1, and at least -lambda
+//   (v_high was feasible before); upward likewise. Where its rounded sum
+//   says otherwise, the rest's own bound has met the kept one: the sum is
+//   taken at its limit (+-lambda, or 0 at the end) and nothing closes.
+// So every closing uses a bound refreshed within the open segment
+// (s <= j <= k) and ends before the last sample (a bound refreshed at n - 1
+// has the sum +-lambda, which fails the end tests against 0): each restart
+// reads within the signal, whatever the values.
 void TV1D_denoise(const double *y, double *x, std::int32_t n, double lambda) {
   if (n <= 0) return;
   const double minus_lambda = -lambda;
@@ -40,31 +53,38 @@ void TV1D_denoise(const double *y, double *x, std::int32_t n, double lambda) {
   double v_high = y[0] + lambda;
   double u_low = lambda;
   double u_high = minus_lambda;
+  enum class Kept { none, low, high } kept = Kept::none;  // bound kept by an end-phase closing
 
   for (;;) {
     if (k != n - 1) {
       const double t = y[k + 1];
       u_low = u_low + (t - v_low);
-      if (u_low < minus_lambda) {  // closes downward
-        write_run(x, s, j_low, v_low);
-        if (s == n) return;  // every sample written; never restart past the end
-        k = j_low = j_high = s;
-        v_low = y[s];
-        v_high = two_lambda + v_low;
-        u_low = lambda;
-        u_high = minus_lambda;
-        continue;
+      if (u_low < minus_lambda) {
+        if (kept != Kept::low) {  // closes downward
+          write_run(x, s, j_low, v_low);
+          k = j_low = j_high = s;
+          v_low = y[s];
+          v_high = two_lambda + v_low;
+          u_low = lambda;
+          u_high = minus_lambda;
+          kept = Kept::none;
+          continue;
+        }
+        u_low = minus_lambda;
       }
       u_high = u_high + (t - v_high);
-      if (u_high > lambda) {  // closes upward
-        write_run(x, s, j_high, v_high);
-        if (s == n) return;
-        k = j_low = j_high = s;
-        v_high = y[s];
-        v_low = v_high - two_lambda;
-        u_low = lambda;
-        u_high = minus_lambda;
-        continue;
+      if (u_high > lambda) {
+        if (kept != Kept::high) {  // closes upward
+          write_run(x, s, j_high, v_high);
+          k = j_low = j_high = s;
+          v_high = y[s];
+          v_low = v_high - two_lambda;
+          u_low = lambda;
+          u_high = minus_lambda;
+          kept = Kept::none;
+          continue;
+        }
+        u_high = lambda;
       }
       k = k + 1;  // t joins the segment
       // The new segment length k - s + 1 is converted only where it divides:
@@ -80,25 +100,36 @@ void TV1D_denoise(const double *y, double *x, std::int32_t n, double lambda) {
         j_high = k;
         u_high = minus_lambda;
       }
+      if (v_low > v_high) {  // crossed by rounding: the bounds are equal
+        if (j_high != k) {
+          v_low = v_high;
+          u_high = lambda;
+        } else if (j_low != k) {
+          v_high = v_low;
+          u_low = minus_lambda;
+        } else {
+          v_high = v_low;  // both refreshed: lambda is below the rounding of v
+        }
+      }
       continue;
     }
 
     // The open segment reaches the last sample: its residual sum must end at
     // 0, so the tests are against 0.
-    if (u_low < 0.0) {
+    if (u_low < 0.0 && kept != Kept::low) {
       write_run(x, s, j_low, v_low);
-      if (s == n) return;
       k = j_low = s;
       v_low = y[s];
       u_low = lambda;
       u_high = (lambda + v_low) - v_high;
-    } else if (u_high > 0.0) {
+      kept = Kept::high;
+    } else if (u_high > 0.0 && kept != Kept::high) {
       write_run(x, s, j_high, v_high);
-      if (s == n) return;
       k = j_high = s;
       v_high = y[s];
       u_high = minus_lambda;
       u_low = (v_high - lambda) - v_low;
+      kept = Kept::low;
     } else {
       const double v = v_low + u_low / double(k - s + 1);
       write_run(x, s, k, v);

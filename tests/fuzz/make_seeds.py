@@ -12,7 +12,16 @@ def dim(d):
     return DIMS.index(d)
 
 
+class Tenths:
+    """k * 0.1 as round(k) * 0.1 gives it (value code 12), not the decimal."""
+
+    def __init__(self, k):
+        self.k = k
+
+
 def value(v):
+    if isinstance(v, Tenths):
+        return [12, v.k + 128]
     if v == int(v) and -8 <= v <= 39:
         return [9, int(v) + 8]
     q = v * 4
@@ -80,7 +89,12 @@ SEEDS = {
                  # Signals whose rounded running sums once took the scan past the end.
                  call(1, dense(5, 1, [0.9, 0.3, 0.5, -0.1, -0.1]), dense(1, 1, [0.5])),
                  call(1, dense(6, 1, [0, 0.4, 1.4, 2, 0, 0.4]), dense(1, 1, [1])),
-                 call(1, dense(8, 1, [0.4, 1, 1.5, 0.9, 1.5, 1.5, 1.5, 2.3]), dense(1, 1, [1]))],
+                 call(1, dense(8, 1, [0.4, 1, 1.5, 0.9, 1.5, 1.5, 1.5, 2.3]), dense(1, 1, [1])),
+                 # Ties where rounding once made the result wrong by up to lambda.
+                 call(1, dense(8, 1, [Tenths(k) for k in [-4, 8, -1, 3, 14, 1, 3, -18]]),
+                      dense(1, 1, [1])),
+                 call(1, dense(9, 1, [Tenths(k) for k in [16, -16, -6, 16, -2, 20, 8, -10, 1]]),
+                      dense(1, 1, [1.5]))],
     "fenwarix": [call(1, upper(2), dense(2, 1, [2, 9])), call(1, upper(5), dense(5, 1, [1, 2, 3])),
                  call(1, upper(4), sparse(4, 1, {(1, 0), (3, 0)}, [1, 2]))],
     "hobrinth": [call(1, lower(2), dense(2, 1, [4, 8])), call(1, lower(5), dense(5, 1, [1, 2, 3])),
