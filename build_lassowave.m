@@ -291,8 +291,11 @@ function [args, env] = octave_args(b, root, verbose)
     base_cxx = strtrim(mkoctfile('-p', 'CXXFLAGS'));
     base_c = strtrim(mkoctfile('-p', 'CFLAGS'));
   end
+  % C is host/mex_api_version.c, all entry points, and the file mkoctfile
+  % --mex writes to define __octave_mex_soversion__ (Octave 11 and later),
+  % which must stay visible: no hidden visibility for C.
   env = {'CXXFLAGS', [base_cxx ' -std=c++17 ' common ' -fvisibility-inlines-hidden'], ...
-         'CFLAGS', [base_c ' -std=c99 ' common]};
+         'CFLAGS', [base_c ' -std=c99 ' strrep(common, ' -fvisibility=hidden', '')]};
   args = [{'--mex', ['-I' fullfile(root, 'host')], '-o', fullfile(b.folder, [b.name '.mex'])}, ...
           source_files(b, root), {'-lm', '-Wl,-Bsymbolic'}];
   if isunix() && ~ismac()
