@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds every module for Octave and runs examples/quickstart.m.
+# Builds the Octave modules with their help files and runs examples/quickstart.m.
 set -euo pipefail
 cd "$(dirname "$0")"
-bash tools/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
-cmake --build build -j "$(nproc)"
-octave-cli --norc --quiet --eval "addpath('build/octave'); run('examples/quickstart.m')"
+bash tools/install-deps.sh quickstart
+# The test host (GoogleTest suites, benchmarks) is what ./test.sh adds.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DLASSOWAVE_TESTHOST=OFF -DLASSOWAVE_BENCHMARKS=OFF
+cmake --build build -j "$(nproc)" --target lassowave_octave_modules
+octave-cli --norc --quiet --eval "addpath(fullfile(pwd, 'build', 'octave')); run('examples/quickstart.m')"

@@ -8,6 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-20}
 jobs=${HARDENING_JOBS:-$(nproc)}
+bash tools/install-deps.sh hardening
+clang=$(bash tools/install-deps.sh --clang)
 
 echo "== sanitizer build (gcc, ASan + UBSan) =="
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLASSOWAVE_SANITIZE=ON \
@@ -25,8 +27,8 @@ cmake --build build-octave-asan -j "$jobs" --target lassowave_octave_modules
 LD_PRELOAD=$(gcc -print-file-name=libasan.so) ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
   ctest --test-dir build-octave-asan --output-on-failure -j "$jobs" -R '^octave\.test_'
 
-echo "== fuzz build (clang, libFuzzer + ASan + UBSan) =="
-CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+echo "== fuzz build (clang-$clang, libFuzzer + ASan + UBSan) =="
+CC=clang-$clang CXX=clang++-$clang cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DLASSOWAVE_FUZZ=ON -DLASSOWAVE_OCTAVE=OFF -DLASSOWAVE_BENCHMARKS=OFF > /dev/null
 cmake --build build-fuzz -j "$jobs" --target lassowave_fuzzers
 

@@ -1,22 +1,94 @@
 #!/usr/bin/env bash
 # Installs whatever this project needs that a Debian machine is missing.
+#   install-deps.sh quickstart   the Octave modules: compiler, CMake, Octave
+#   install-deps.sh [test]       everything ./test.sh builds and runs
+#   install-deps.sh hardening    the test set and the clang of tools/hardening.sh
+#   install-deps.sh --clang      prints the clang version the hardening set uses
+# Package names differ between Debian releases (Octave's development files
+# are liboctave-dev up to Debian 12, octave-dev after; each release offers
+# other clang versions), so the names are picked from what the archive offers.
 set -euo pipefail
-# The examples' PNG figures need Octave's default font (only a recommendation
-# of Octave's, not installed with --no-install-recommends) and Ghostscript,
-# through which Octave's print writes PNG.
-packages=(cmake g++ make libgtest-dev libbenchmark-dev octave liboctave-dev binutils
-          python3-pywt python3-scipy clang-14 libclang-rt-14-dev valgrind
-          fonts-freefont-otf ghostscript)
+set_name=${1:-test}
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+updated=0
+apt_update() {
+  [ "$updated" -eq 1 ] && return
+  local try
+  for try in 1 2 3; do
+    $sudo apt-get update -qq && { updated=1; return; }
+    echo "apt-get update failed (try $try of 3)" >&2
+    sleep $((try * 10))
+  done
+  return 1
+}
+# Name picking needs package lists; a fresh root has none.
+compgen -G '/var/lib/apt/lists/*_Packages' >/dev/null || apt_update
+
+offered() { [ -n "$(apt-cache madison "$1" 2>/dev/null)" ]; }
+first_offered() {
+  local p
+  for p in "$@"; do
+    if offered "$p"; then echo "$p"; return; fi
+  done
+  echo "none of these packages is offered: $*" >&2
+  return 1
+}
+# The newest clang-N whose sanitizer and libFuzzer runtime libclang-rt-N-dev
+# is offered too.
+clang_version() {
+  local n
+  for n in $(apt-cache pkgnames clang- | sed -n 's/^clang-\([0-9][0-9]*\)$/\1/p' | sort -rn); do
+    if offered "clang-$n" && offered "libclang-rt-$n-dev"; then echo "$n"; return; fi
+  done
+  echo "no clang-N with libclang-rt-N-dev is offered" >&2
+  return 1
+}
+
+if [ "$set_name" = "--clang" ]; then
+  clang_version
+  exit
+fi
+
+packages=(cmake g++ make octave "$(first_offered octave-dev liboctave-dev)")
+case "$set_name" in
+  quickstart) ;;
+  test|hardening)
+    # The examples' PNG figures need Octave's default font (only a
+    # recommendation of Octave's) and Ghostscript, through which Octave's
+    # print writes PNG; the tests read symbol tables with readelf (binutils)
+    # and compare with PyWavelets and SciPy.
+    packages+=(libgtest-dev libbenchmark-dev binutils python3-pywt python3-scipy
+               fonts-freefont-otf ghostscript)
+    if [ "$set_name" = hardening ]; then
+      n=$(clang_version)
+      packages+=("clang-$n" "libclang-rt-$n-dev")
+    fi
+    ;;
+  *) echo "usage: $0 [quickstart|test|hardening|--clang]" >&2; exit 2 ;;
+esac
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
 # The examples draw their figures with gnuplot (any of Debian's builds).
-command -v gnuplot >/dev/null 2>&1 || missing+=(gnuplot-nox)
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ "$set_name" != quickstart ] && ! command -v gnuplot >/dev/null 2>&1; then
+  missing+=(gnuplot-nox)
 fi
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "installing: ${missing[*]}"
+apt_update
+for try in 1 2 3; do
+  if DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+       -o DPkg::Lock::Timeout=900 "${missing[@]}"; then
+    exit 0
+  fi
+  echo "apt-get install failed (try $try of 3)" >&2
+  sleep $((try * 10))
+  updated=0
+  apt_update || true
+done
+exit 1
