@@ -10,7 +10,7 @@
 % Run from Octave or MATLAB with the modules on the path, e.g.
 %   octave-cli --eval "pkg load lassowave; run('examples/normal_equations.m')"
 % Writes normal_equations.png (the sparsity of A and of both factors) into
-% the current folder (run() changes to the script's folder first).
+% the current folder; run() changes to the script's folder first.
 
 k = 30;
 e = ones(k, 1);
@@ -46,16 +46,16 @@ if exist('OCTAVE_VERSION', 'builtin') && ~isguirunning()
   warning('off', 'Octave:gnuplot-graphics');
   graphics_toolkit('gnuplot');
 end
-fig = figure('visible', 'off', 'position', [0 0 720 280]);
-subplot(1, 3, 1);
-spy(A);
-title(sprintf('A: nnz %d', nnz(A)));
-subplot(1, 3, 2);
-spy(R);
-title(sprintf('chol(A): nnz %d', nnz(R)));
-subplot(1, 3, 3);
-spy(R2);
-title(sprintf('chol(A(q,q)): nnz %d', nnz(R2)));
+fig = figure('visible', 'off', 'position', [0 0 780 320]);
+panels = {A, R, R2};
+titles = {'A (shifted 2-D Laplacian)', 'R = chol(A)', 'fill-reducing: chol(A(q,q))'};
+for k = 1:3
+  subplot(1, 3, k);
+  spy(panels{k});
+  xlabel(sprintf('column (%d nonzeros)', nnz(panels{k})));
+  ylabel('row');
+  title(titles{k});
+end
 print(fig, '-dpng', '-r72', 'normal_equations.png');
 close(fig);
 fprintf('  figure: normal_equations.png\n');

@@ -12,8 +12,8 @@
 % Run from Octave or MATLAB with the modules on the path, e.g.
 %   octave-cli --eval "pkg load lassowave; run('examples/tv_denoise.m')"
 % Writes tv_denoise.png (signal, noise, result and the optimality
-% certificate) into the current folder (run() changes to the script's
-% folder first).
+% certificate) into the current folder; run() changes to the script's
+% folder first.
 
 randn('state', 11);
 n = 400;
@@ -48,19 +48,26 @@ if exist('OCTAVE_VERSION', 'builtin') && ~isguirunning()
   warning('off', 'Octave:gnuplot-graphics');
   graphics_toolkit('gnuplot');
 end
-fig = figure('visible', 'off', 'position', [0 0 640 440]);
+fig = figure('visible', 'off', 'position', [0 0 640 500]);
 subplot(2, 1, 1);
 plot(1:n, y, '.', 'color', [0.6 0.6 0.6], 'markersize', 4);
 hold on;
 plot(1:n, clean, 'k-', 1:n, x, 'r-', 'linewidth', 1.5);
 hold off;
-legend('noisy', 'clean', 'zelmonte');
+axis([1 n -2.2 5]);
+legend('noisy y', 'clean', 'x = zelmonte(y, \lambda)', 'location', 'north', ...
+       'orientation', 'horizontal');
+xlabel('sample');
+ylabel('value');
 title(sprintf('1-D total-variation denoising, \\lambda = %g', lambda));
 subplot(2, 1, 2);
 plot(1:n, w / lambda, 'b-', [1 n], [1 1], 'k:', [1 n], [-1 -1], 'k:');
-axis([1 n -1.2 1.2]);
+axis([1 n -1.8 1.3]);
+legend('cumsum(x - y) / \lambda', 'bounds \pm1', 'location', 'south', ...
+       'orientation', 'horizontal');
 xlabel('sample');
 ylabel('cumsum(x - y) / \lambda');
+title('optimality certificate: within \pm1, at \pm1 where x jumps, 0 at the end');
 print(fig, '-dpng', '-r72', 'tv_denoise.png');
 close(fig);
 fprintf('  figure: tv_denoise.png\n');

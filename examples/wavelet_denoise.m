@@ -12,8 +12,8 @@
 %
 % Run from Octave or MATLAB with the modules on the path, e.g.
 %   octave-cli --eval "pkg load lassowave; run('examples/wavelet_denoise.m')"
-% Writes wavelet_denoise.png into the current folder (run() changes to the
-% script's folder first).
+% Writes wavelet_denoise.png into the current folder; run() changes to the
+% script's folder first.
 
 h = [1 + sqrt(3), 3 + sqrt(3), 3 - sqrt(3), 1 - sqrt(3)] / (4 * sqrt(2));
 soft = @(v, t) sign(v) .* max(abs(v) - t, 0);
@@ -76,19 +76,25 @@ if exist('OCTAVE_VERSION', 'builtin') && ~isguirunning()
   warning('off', 'Octave:gnuplot-graphics');
   graphics_toolkit('gnuplot');
 end
-fig = figure('visible', 'off', 'position', [0 0 720 480]);
+fig = figure('visible', 'off', 'position', [0 0 900 600]);
 titles = {'noisy', 'kaldor/vestran', 'ostrevin/quillomar'};
+labels = {'noisy', 'denoised', 'denoised'};
 curves = {noisy, decimated, redundant};
 images = {noisy_image, decimated_image, redundant_image};
 for k = 1:3
   subplot(2, 3, k);
   plot(1:n, curves{k}, 'b-', 1:n, clean, 'k-');
-  axis([1 n -3 3.5]);
-  title(sprintf('%s: rms %.3f', titles{k}, e1(k)));
+  axis([1 n -3 4.5]);
+  legend(labels{k}, 'clean', 'location', 'north', 'orientation', 'horizontal');
+  xlabel('sample');
+  ylabel('value');
+  title(sprintf('1-D %s: rms error %.3f', titles{k}, e1(k)));
   subplot(2, 3, 3 + k);
   imagesc(images{k}, [0 1.6]);
-  axis('image', 'off');
-  title(sprintf('rms %.3f', e2(k)));
+  axis('image');
+  xlabel('column');
+  ylabel('row');
+  title(sprintf('2-D %s: rms error %.3f', titles{k}, e2(k)));
 end
 colormap(gray(64));
 print(fig, '-dpng', '-r72', 'wavelet_denoise.png');
