@@ -2,7 +2,15 @@
 // errors carried back to the caller as exceptions, and module loading.
 #include "testhost.h"
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -289,17 +297,42 @@ std::string module_path(const std::string &name, bool index32) {
   return dir + (index32 ? "/index32/" : "/") + name + ".mexth";
 }
 
+#ifdef _WIN32
+Module::Module(const std::string &path) : path_(path) {
+  std::string native(path);
+  std::replace(native.begin(), native.end(), '/', '\\');  // LoadLibrary wants backslashes
+  HMODULE module = LoadLibraryA(native.c_str());
+  if (!module)
+    throw std::runtime_error("cannot load " + path + ": error " + std::to_string(GetLastError()));
+  handle_ = module;
+  // Through the generic function pointer type, which converts to any other.
+  auto entry = reinterpret_cast<void (*)()>(GetProcAddress(module, "mexFunction"));
+  entry_ = reinterpret_cast<void (*)(int, mxArray **, int, const mxArray **)>(entry);
+  if (!entry_) {
+    FreeLibrary(module);
+    throw std::runtime_error("no mexFunction in " + path);
+  }
+}
+
+Module::~Module() {
+  if (handle_) FreeLibrary(static_cast<HMODULE>(handle_));
+}
+#else
 Module::Module(const std::string &path) : path_(path) {
   handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle_) throw std::runtime_error("cannot load " + path + ": " + dlerror());
   entry_ = reinterpret_cast<void (*)(int, mxArray **, int, const mxArray **)>(
       dlsym(handle_, "mexFunction"));
-  if (!entry_) throw std::runtime_error("no mexFunction in " + path);
+  if (!entry_) {
+    dlclose(handle_);
+    throw std::runtime_error("no mexFunction in " + path);
+  }
 }
 
 Module::~Module() {
   if (handle_) dlclose(handle_);
 }
+#endif
 
 CallResult Module::call(int nlhs, const std::vector<const mxArray *> &args, int slots) const {
   if (slots < 0) slots = std::max(nlhs, 1);
