@@ -528,7 +528,7 @@ TEST(Fenwarix, ChainedWithHobrinthSolvesNormalEquations) {
 template <typename Index>
 class Kernels : public testing::Test {};
 using IndexTypes = testing::Types<int, std::int64_t, std::size_t>;
-TYPED_TEST_SUITE(Kernels, IndexTypes);
+TYPED_TEST_SUITE(Kernels, IndexTypes, );  // empty name generator: the default, and no empty __VA_ARGS__
 
 TYPED_TEST(Kernels, SameResultsAtEveryIndexType) {
   using Index = TypeParam;
