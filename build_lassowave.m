@@ -11,32 +11,41 @@ function report = build_lassowave(varargin)
 %   this file) and copies each module's help file beside it, so that
 %   "help <name>" describes it. Then use the modules with addpath(outdir).
 %
-%   MATLAB (mex): every build uses -R2017b; the large-array builds add
-%   -largeArrayDims, the 32-bit-index builds -compatibleArrayDims. Modules
-%   delivered at both levels (fenwarix) get their 32-bit-index variant in
-%   the subfolder index32/ of outdir, with its own copy of the help file.
+%   MATLAB (mex, R2017b or newer): every build uses -R2017b; the
+%   large-array builds add -largeArrayDims and get mexfilerequiredapiversion
+%   from MATLAB's own version source, which mex compiles in; the
+%   32-bit-index builds add -compatibleArrayDims and host/mex_api_version.c,
+%   which gives them mexVersion. mex's own export map decides what is
+%   visible. Modules delivered at both levels (fenwarix) get their
+%   32-bit-index variant in the subfolder index32/ of outdir, with its own
+%   copy of the help file. The flags follow the compiler MATLAB is set up
+%   with (mex -setup): Microsoft's cl gets COMPFLAGS, GCC, Clang and
+%   MinGW-w64 get CFLAGS and CXXFLAGS.
 %   Octave (mkoctfile --mex, which is what Octave's mex command runs): Octave
-%   has a single array interface, so each module is built once, in outdir.
+%   has a single array interface, so each module is built once, in outdir,
+%   with host/mex_api_version.c and the project's export map.
 %   Both: C++17, no contraction into fused multiply-adds and no fast-math
-%   (results follow the modules' written evaluation order bit for bit),
-%   only the entry points visible.
+%   (results follow the modules' written evaluation order bit for bit).
 %
 %   The module list, each module's sources, help file and array-interface
-%   level are read from the lassowave_add_module calls in the CMakeLists.txt
-%   files of the source tree, the registrations the CMake build uses; the
-%   version is the one of the project() line of CMakeLists.txt.
+%   level come from cmake/modules.txt and the compile flags from
+%   cmake/module_flags.txt, the files the CMake build reads; the version is
+%   the one of the project() line of CMakeLists.txt.
 %
 %   Options (name, value pairs after outdir):
 %     'modules'  cell array of module names: build only these
 %     'host'     'octave' or 'matlab' (default: the running host); naming the
 %                other host needs 'dryrun'
 %     'dryrun'   true: compile nothing, return the commands in the report
+%     'compiler' MATLAB only: 'gnu' (GCC, Clang, MinGW-w64) or 'msvc'
+%                (default: the C++ compiler MATLAB's mex is set up with)
 %     'verbose'  true: pass -v to the compiler driver
 %
 %   report: one element per build (a module or its 32-bit-index variant),
 %   with fields name, variant ('large' or 'index32'), folder, ok, message
 %   (the compiler's output or what was missing) and args (the mex or
-%   mkoctfile arguments).
+%   mkoctfile arguments). Compiler output is printed only when it holds a
+%   warning or an error.
 %   info = build_lassowave('-info'): struct with fields version, root and
 %   modules (name, level, help, sources; paths relative to root).
 %
@@ -60,7 +69,7 @@ function report = build_lassowave(varargin)
   end
 
   is_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
-  opts = struct('modules', {{}}, 'host', '', 'dryrun', false, 'verbose', false);
+  opts = struct('modules', {{}}, 'host', '', 'dryrun', false, 'verbose', false, 'compiler', '');
   outdir = '';
   args = varargin;
   if ~isempty(args) && mod(numel(args), 2) == 1
@@ -92,6 +101,13 @@ function report = build_lassowave(varargin)
   if isempty(outdir)
     outdir = fullfile(root, ['build-' opts.host]);
   end
+  if isempty(opts.compiler)
+    opts.compiler = matlab_compiler(is_octave);
+  end
+  if ~any(strcmp(opts.compiler, {'gnu', 'msvc'}))
+    error('lassowave:badOption', 'build_lassowave: option compiler must be ''gnu'' or ''msvc''.');
+  end
+  flags = read_flags(root);
 
   modules = info.modules;
   if ~isempty(opts.modules)
@@ -125,9 +141,9 @@ function report = build_lassowave(varargin)
   for k = 1:numel(builds)
     b = builds(k);
     if strcmp(opts.host, 'octave')
-      [b.args, env] = octave_args(b, root, opts.verbose);
+      [b.args, env] = octave_args(b, root, flags, opts.verbose);
     else
-      b.args = matlab_args(b, root, opts.verbose);
+      b.args = matlab_args(b, root, flags, opts.compiler, opts.verbose);
       env = {};
     end
     if ~opts.dryrun
@@ -165,79 +181,76 @@ function v = read_version(root)
   v = tok{1};
 end
 
+function rows = read_rows(file)
+  % The non-comment lines of a table file, each split into its words.
+  if exist(file, 'file') ~= 2
+    error('lassowave:badTable', 'build_lassowave: cannot read %s.', file);
+  end
+  rows = {};
+  lines = regexp(fileread(file), '\r?\n', 'split');
+  for k = 1:numel(lines)
+    line = strtrim(lines{k});
+    if ~isempty(line) && line(1) ~= '#'
+      rows{end + 1} = regexp(line, '\s+', 'split'); %#ok<AGROW>
+    end
+  end
+end
+
 function modules = read_modules(root)
-  % The subsystem folders in the order the top-level CMakeLists.txt adds
-  % them, and in each the lassowave_add_module calls in their order: the
-  % order in which CMake registers the modules.
+  % cmake/modules.txt: name, level, help file (- for none), sources.
+  file = fullfile(root, 'cmake', 'modules.txt');
   modules = struct('name', {}, 'level', {}, 'help', {}, 'sources', {});
-  top = strip_comments(fileread(fullfile(root, 'CMakeLists.txt')));
-  dirs = regexp(top, 'add_subdirectory\s*\(\s*([^\s\)]+)', 'tokens');
-  for d = 1:numel(dirs)
-    file = fullfile(root, dirs{d}{1}, 'CMakeLists.txt');
-    if exist(file, 'file') ~= 2
-      continue;
+  rows = read_rows(file);
+  for k = 1:numel(rows)
+    w = rows{k};
+    if numel(w) < 4 || ~any(strcmp(w{2}, {'large', 'index32', 'large+index32'}))
+      error('lassowave:badTable', ...
+            'build_lassowave: %s: "%s" is not "<name> <level> <help file> <source>..." with level large, index32 or large+index32.', ...
+            file, strjoin(w, ' '));
     end
-    calls = regexp(strip_comments(fileread(file)), 'lassowave_add_module\s*\(([^\)]*)\)', 'tokens');
-    for c = 1:numel(calls)
-      m = parse_call(calls{c}{1}, dirs{d}{1}, file);
-      if any(strcmp(m.name, {modules.name}))
-        error('lassowave:badTable', 'build_lassowave: module %s is registered twice (%s).', m.name, file);
-      end
-      modules(end + 1) = m; %#ok<AGROW>
+    if any(strcmp(w{1}, {modules.name}))
+      error('lassowave:badTable', 'build_lassowave: %s names module %s twice.', file, w{1});
     end
+    help = w{3};
+    if strcmp(help, '-')
+      help = '';
+    end
+    modules(end + 1) = struct('name', w{1}, 'level', w{2}, 'help', help, ...
+                              'sources', {w(4:end)}); %#ok<AGROW>
   end
   if isempty(modules)
-    error('lassowave:badTable', 'build_lassowave: found no lassowave_add_module call under %s.', root);
+    error('lassowave:badTable', 'build_lassowave: %s lists no module.', file);
   end
 end
 
-function txt = strip_comments(txt)
-  txt = regexprep(txt, '#[^\n]*', '');
-end
-
-function m = parse_call(text, dir, file)
-  m = struct('name', '', 'level', 'large', 'help', '', 'sources', {{}});
-  words = regexp(strtrim(text), '\s+', 'split');
-  key = '';
-  index32 = false;
-  also32 = false;
-  for w = 1:numel(words)
-    word = words{w};
-    if any(word == '$') || any(word == '"')
+function flags = read_flags(root)
+  % cmake/module_flags.txt: set, compiler, language, flags. Returns a struct
+  % with one text per set, compiler and language, e.g. flags.module.gnu.cxx.
+  flags = struct();
+  for set = {'module', 'hidden'}
+    for compiler = {'gnu', 'msvc'}
+      flags.(set{1}).(compiler{1}) = struct('c', '', 'cxx', '');
+    end
+  end
+  file = fullfile(root, 'cmake', 'module_flags.txt');
+  rows = read_rows(file);
+  for k = 1:numel(rows)
+    w = rows{k};
+    if numel(w) < 4 || ~isfield(flags, w{1}) || ~isfield(flags.(w{1}), w{2}) || ...
+       ~any(strcmp(w{3}, {'c', 'cxx', 'both'}))
       error('lassowave:badTable', ...
-            'build_lassowave: %s passes %s to lassowave_add_module; only plain names and file names are understood.', ...
-            file, word);
+            'build_lassowave: %s: "%s" is not "<set> <compiler> <language> <flag>...".', ...
+            file, strjoin(w, ' '));
     end
-    switch word
-      case {'NAME', 'SOURCES', 'HELP'}
-        key = word;
-      case 'INDEX32'
-        index32 = true;
-        key = '';
-      case 'ALSO_INDEX32'
-        also32 = true;
-        key = '';
-      otherwise
-        switch key
-          case 'NAME'
-            m.name = word;
-          case 'HELP'
-            m.help = [dir '/' word];
-          case 'SOURCES'
-            m.sources{end + 1} = [dir '/' word];
-          otherwise
-            error('lassowave:badTable', 'build_lassowave: %s: unexpected %s in a lassowave_add_module call.', ...
-                  file, word);
-        end
+    languages = {w{3}};
+    if strcmp(w{3}, 'both')
+      languages = {'c', 'cxx'};
     end
-  end
-  if isempty(m.name) || isempty(m.sources)
-    error('lassowave:badTable', 'build_lassowave: %s: a lassowave_add_module call without NAME or SOURCES.', file);
-  end
-  if index32
-    m.level = 'index32';
-  elseif also32
-    m.level = 'large+index32';
+    for l = languages
+      f = flags.(w{1}).(w{2});
+      f.(l{1}) = strtrim([f.(l{1}) ' ' strjoin(w(4:end), ' ')]);
+      flags.(w{1}).(w{2}) = f;
+    end
   end
 end
 
@@ -268,12 +281,14 @@ function builds = plan_builds(modules, outdir, for_octave)
   end
 end
 
-function files = source_files(b, root)
-  files = cell(1, numel(b.sources) + 1);
+function files = source_files(b, root, version_source)
+  files = cell(1, numel(b.sources));
   for k = 1:numel(b.sources)
     files{k} = native_path(root, b.sources{k});
   end
-  files{end} = fullfile(root, 'host', 'mex_api_version.c');
+  if version_source
+    files{end + 1} = fullfile(root, 'host', 'mex_api_version.c');
+  end
 end
 
 function p = native_path(root, relative)
@@ -281,10 +296,22 @@ function p = native_path(root, relative)
   p = fullfile(root, parts{:});
 end
 
-function [args, env] = octave_args(b, root, verbose)
-  common = '-Wall -Wextra -Wpedantic -ffp-contract=off -fno-fast-math -fvisibility=hidden';
+function compiler = matlab_compiler(is_octave)
+  % The family of the C++ compiler MATLAB's mex is set up with; outside
+  % MATLAB (dry runs), GCC's.
+  compiler = 'gnu';
+  if ~is_octave
+    cc = mex.getCompilerConfigurations('C++', 'Selected');
+    if ~isempty(cc) && ~isempty(strfind(cc(1).Manufacturer, 'Microsoft'))
+      compiler = 'msvc';
+    end
+  end
+end
+
+function [args, env] = octave_args(b, root, flags, verbose)
   % The compiler flags go through the environment, as mkoctfile expects;
-  % they extend Octave's own flags.
+  % they extend Octave's own flags. The module goes to a folder of its own
+  % first (see run_build): mkoctfile cannot link to a path with a blank.
   base_cxx = '';
   base_c = '';
   if exist('OCTAVE_VERSION', 'builtin') ~= 0
@@ -294,10 +321,10 @@ function [args, env] = octave_args(b, root, verbose)
   % C is host/mex_api_version.c, all entry points, and the file mkoctfile
   % --mex writes to define __octave_mex_soversion__ (Octave 11 and later),
   % which must stay visible: no hidden visibility for C.
-  env = {'CXXFLAGS', [base_cxx ' -std=c++17 ' common ' -fvisibility-inlines-hidden'], ...
-         'CFLAGS', [base_c ' -std=c99 ' strrep(common, ' -fvisibility=hidden', '')]};
-  args = [{'--mex', ['-I' fullfile(root, 'host')], '-o', fullfile(b.folder, [b.name '.mex'])}, ...
-          source_files(b, root), {'-lm', '-Wl,-Bsymbolic'}];
+  env = {'CXXFLAGS', strtrim([base_cxx ' ' flags.module.gnu.cxx ' ' flags.hidden.gnu.cxx]), ...
+         'CFLAGS', strtrim([base_c ' ' flags.module.gnu.c])};
+  args = [{'--mex', ['-I' fullfile(root, 'host')], '-o', [b.name '.mex']}, ...
+          source_files(b, root, true), {'-lm', '-Wl,-Bsymbolic'}];
   if isunix() && ~ismac()
     args{end + 1} = ['-Wl,--version-script=' fullfile(root, 'host', 'mex_exports.map')];
   end
@@ -306,25 +333,27 @@ function [args, env] = octave_args(b, root, verbose)
   end
 end
 
-function args = matlab_args(b, root, verbose)
-  if strcmp(b.variant, 'index32')
+function args = matlab_args(b, root, flags, compiler, verbose)
+  index32 = strcmp(b.variant, 'index32');
+  if index32
     dims = '-compatibleArrayDims';
   else
     dims = '-largeArrayDims';
   end
   args = {'-R2017b', dims, ['-I' fullfile(root, 'host')], '-outdir', b.folder, '-output', b.name};
-  if ispc()
-    % Microsoft's compiler: C++17, strict floating point (no contraction).
-    args{end + 1} = 'COMPFLAGS=$COMPFLAGS /std:c++17 /fp:strict';
+  f = flags.module.(compiler);
+  if strcmp(compiler, 'msvc')
+    % cl reads COMPFLAGS for C and C++ alike.
+    args{end + 1} = ['COMPFLAGS=$COMPFLAGS ' f.cxx];
   else
-    common = '-ffp-contract=off -fno-fast-math -fvisibility=hidden';
-    args = [args, {['CXXFLAGS=$CXXFLAGS -std=c++17 ' common ' -fvisibility-inlines-hidden'], ...
-                   ['CFLAGS=$CFLAGS ' common], '-lm'}];
+    args = [args, {['CXXFLAGS=$CXXFLAGS ' f.cxx], ['CFLAGS=$CFLAGS ' f.c], '-lm'}];
   end
   if verbose
     args{end + 1} = '-v';
   end
-  args = [args, source_files(b, root)];
+  % mex compiles MATLAB's version source (mexfilerequiredapiversion) into
+  % the large-array builds only; the 32-bit builds get mexVersion here.
+  args = [args, source_files(b, root, index32)];
 end
 
 function b = run_build(b, root, env, host)
@@ -367,19 +396,35 @@ function b = run_build(b, root, env, host)
       setenv(env{k}, env{k + 1});
     end
     % mkoctfile (what Octave's mex runs) as a command of its own, so that
-    % the compiler's messages can be captured and reported.
+    % the compiler's messages can be captured and reported. It runs in a
+    % fresh folder of its own and links there, since it passes the output
+    % path to the linker unquoted; the module then moves into place.
     cmd = shell_quote(fullfile(feval('__octave_config_info__', 'bindir'), 'mkoctfile'));
     for k = 1:numel(b.args)
       cmd = [cmd ' ' shell_quote(b.args{k})]; %#ok<AGROW>
     end
+    work = tempname();
+    mkdir(work);
+    here = pwd();
+    cd(work);
     [status, out] = system([cmd ' 2>&1']);
+    cd(here);
     for k = 1:2:numel(saved)
       setenv(saved{k}, saved{k + 1});
     end
+    built = fullfile(work, [b.name '.mex']);
+    if status == 0 && file_exists(built)
+      [moved, msg] = movefile(built, target);
+      if ~moved
+        status = 1;
+        out = sprintf('%s\ncannot move the module to %s: %s', out, target, msg);
+      end
+    end
+    confirm_recursive_rmdir(false, 'local');
+    rmdir(work, 's');
   else
     try
-      mex(b.args{:});
-      out = '';
+      out = evalc('mex(b.args{:})');
       status = 0;
     catch err
       out = err.message;
@@ -404,10 +449,11 @@ function b = run_build(b, root, env, host)
   end
   b.ok = true;
   b.message = out;
-  if isempty(strtrim(out))
+  % Progress lines and notes are kept in the report but not shown.
+  if isempty(regexpi(out, '(warning|error)\s*:', 'once'))
     fprintf('ok\n');
   else
-    fprintf('ok, with compiler messages:\n%s\n', out);
+    fprintf('ok, with compiler warnings:\n%s\n', out);
   end
 end
 

@@ -1,28 +1,96 @@
-# lassowave_add_module(NAME <name> SOURCES <src>... [HELP <file.m>]
-#                      [INDEX32] [ALSO_INDEX32])
+# The lassowave modules, built for every enabled host from one table
+# (cmake/modules.txt) with one set of compile flags (cmake/module_flags.txt):
 #
-# Builds one host function for every enabled host:
 #   test host: build/testhost/<name>.mexth (build/testhost/index32/ for the
 #              extra 32-bit-index variant)
 #   Octave:    build/octave/<name>.mex, with its help file beside it
-#   MATLAB:    through FindMatlab's matlab_add_mex
-# INDEX32: the module is delivered at the 32-bit array-interface level only.
-# ALSO_INDEX32: delivered at the large-array level and also at the 32-bit one.
+#   MATLAB:    build/matlab/<name>.<mexext>, through FindMatlab's matlab_add_mex
+#
+# lassowave_add_modules() registers every module of the table; the global
+# property LASSOWAVE_MODULES lists their names, and for each name
+# LASSOWAVE_MODULE_<name>_SOURCES (absolute paths), _HELP and _LEVEL hold
+# its row.
 
+set(LASSOWAVE_MODULE_TABLE ${PROJECT_SOURCE_DIR}/cmake/modules.txt)
+set(LASSOWAVE_MODULE_FLAGS ${PROJECT_SOURCE_DIR}/cmake/module_flags.txt)
 set(LASSOWAVE_TESTHOST_DIR ${CMAKE_BINARY_DIR}/testhost)
 set(LASSOWAVE_OCTAVE_DIR ${CMAKE_BINARY_DIR}/octave)
 set(LASSOWAVE_MATLAB_DIR ${CMAKE_BINARY_DIR}/matlab)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+  ${LASSOWAVE_MODULE_TABLE} ${LASSOWAVE_MODULE_FLAGS})
 
-# Flags every module gets, whatever the host: results follow the written
-# evaluation order (no contraction into fused multiply-adds), and only the
-# entry points are visible.
+# The non-comment lines of a table file, each as a list of its words.
+# Sets <out>_COUNT and <out>_<i> (i from 0).
+function(_lassowave_read_rows file out)
+  file(STRINGS ${file} lines)
+  set(n 0)
+  foreach(line IN LISTS lines)
+    string(STRIP "${line}" line)
+    if(line STREQUAL "" OR line MATCHES "^#")
+      continue()
+    endif()
+    string(REGEX REPLACE "[ \t]+" ";" words "${line}")
+    set(${out}_${n} ${words} PARENT_SCOPE)
+    math(EXPR n "${n} + 1")
+  endforeach()
+  set(${out}_COUNT ${n} PARENT_SCOPE)
+endfunction()
+
+# lassowave_module_flags(<out> <set> <compiler> <language>)
+# The flags of one set (module, hidden) for one compiler family (gnu, msvc)
+# and language (c, cxx) from cmake/module_flags.txt.
+function(lassowave_module_flags out set compiler language)
+  _lassowave_read_rows(${LASSOWAVE_MODULE_FLAGS} row)
+  set(flags "")
+  if(row_COUNT GREATER 0)
+    math(EXPR last "${row_COUNT} - 1")
+    foreach(i RANGE ${last})
+      set(words ${row_${i}})
+      list(POP_FRONT words s c l)
+      if(s STREQUAL set AND c STREQUAL compiler AND (l STREQUAL language OR l STREQUAL "both"))
+        list(APPEND flags ${words})
+      endif()
+    endforeach()
+  endif()
+  set(${out} ${flags} PARENT_SCOPE)
+endfunction()
+
+# The compiler family of this build, and the flags of each set as compile
+# options (those of one language only behind generator expressions).
+if(MSVC)
+  set(LASSOWAVE_COMPILER msvc)
+else()
+  set(LASSOWAVE_COMPILER gnu)
+endif()
+foreach(set IN ITEMS module hidden)
+  set(LASSOWAVE_${set}_OPTIONS "")
+  foreach(language IN ITEMS c cxx)
+    string(TOUPPER ${language} LANG)
+    if(LANG STREQUAL "C")
+      set(genex C)
+    else()
+      set(genex CXX)
+    endif()
+    lassowave_module_flags(flags ${set} ${LASSOWAVE_COMPILER} ${language})
+    foreach(f IN LISTS flags)
+      list(APPEND LASSOWAVE_${set}_OPTIONS "$<$<COMPILE_LANGUAGE:${genex}>:${f}>")
+    endforeach()
+  endforeach()
+endforeach()
+
+# Every module of every host: the module flags and the host binding.
 add_library(lassowave_module_flags INTERFACE)
-target_compile_options(lassowave_module_flags INTERFACE
-  -Wall -Wextra -Wpedantic -ffp-contract=off -fno-fast-math
-  -fvisibility=hidden $<$<COMPILE_LANGUAGE:CXX>:-fvisibility-inlines-hidden>)
+target_compile_options(lassowave_module_flags INTERFACE ${LASSOWAVE_module_OPTIONS})
 target_include_directories(lassowave_module_flags INTERFACE ${PROJECT_SOURCE_DIR}/host)
+if(UNIX)
+  target_link_libraries(lassowave_module_flags INTERFACE m)
+endif()
+# The test host and Octave modules: only the entry points visible, through
+# the project's export map. (MATLAB's modules use MATLAB's own map.)
+add_library(lassowave_export_flags INTERFACE)
+target_compile_options(lassowave_export_flags INTERFACE ${LASSOWAVE_hidden_OPTIONS})
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
-  target_link_options(lassowave_module_flags INTERFACE
+  target_link_options(lassowave_export_flags INTERFACE
     -Wl,--version-script=${PROJECT_SOURCE_DIR}/host/mex_exports.map)
 endif()
 
@@ -61,11 +129,12 @@ endif()
 
 if(LASSOWAVE_MATLAB)
   find_package(Matlab REQUIRED COMPONENTS MX_LIBRARY)
+  include(${CMAKE_CURRENT_LIST_DIR}/LassowaveMatlab.cmake)
 endif()
 
 function(_lassowave_testhost_module target name dir index32)
   add_library(${target} MODULE ${ARGN} ${PROJECT_SOURCE_DIR}/host/mex_api_version.c)
-  target_link_libraries(${target} PRIVATE lassowave_module_flags lwtesthost)
+  target_link_libraries(${target} PRIVATE lassowave_module_flags lassowave_export_flags lwtesthost)
   set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${name} SUFFIX ".mexth"
     LIBRARY_OUTPUT_DIRECTORY ${dir})
   if(NOT LASSOWAVE_SANITIZER_FLAGS)
@@ -82,105 +151,90 @@ function(_lassowave_testhost_module target name dir index32)
   add_dependencies(lassowave_testhost_modules ${target})
 endfunction()
 
-function(lassowave_add_module)
-  cmake_parse_arguments(M "INDEX32;ALSO_INDEX32" "NAME;HELP" "SOURCES" ${ARGN})
+function(_lassowave_octave_module name help srcs)
+  # Octave resolves the mx/mex symbols from the running interpreter, so the
+  # module links no Octave library (and must not use --no-undefined).
+  add_library(octave_${name} MODULE ${srcs} ${PROJECT_SOURCE_DIR}/host/mex_api_version.c)
+  target_link_libraries(octave_${name} PRIVATE lassowave_module_flags lassowave_export_flags)
+  target_include_directories(octave_${name} PRIVATE ${LASSOWAVE_OCTAVE_INCLUDES})
+  if(NOT LASSOWAVE_OCTAVE_MEX_SOVERSION STREQUAL "")
+    target_compile_definitions(octave_${name} PRIVATE
+      LASSOWAVE_OCTAVE_MEX_SOVERSION=${LASSOWAVE_OCTAVE_MEX_SOVERSION})
+  endif()
+  target_link_options(octave_${name} PRIVATE -Wl,-Bsymbolic)
+  if(LASSOWAVE_OCTAVE_ASAN)
+    # For runs of octave-cli with the AddressSanitizer runtime preloaded.
+    target_compile_options(octave_${name} PRIVATE -fsanitize=address -fno-omit-frame-pointer)
+    target_link_options(octave_${name} PRIVATE -fsanitize=address)
+  endif()
+  set_target_properties(octave_${name} PROPERTIES PREFIX "" OUTPUT_NAME ${name}
+    SUFFIX ".mex" LIBRARY_OUTPUT_DIRECTORY ${LASSOWAVE_OCTAVE_DIR})
+  add_dependencies(lassowave_octave_modules octave_${name})
+  install(TARGETS octave_${name} LIBRARY DESTINATION octave)
+  if(help)
+    # The help file beside the module, copied again whenever it changes
+    # (a step of the module's own build would miss edits to the help alone).
+    set(help_copy ${LASSOWAVE_OCTAVE_DIR}/${name}.m)
+    add_custom_command(OUTPUT ${help_copy}
+      COMMAND ${CMAKE_COMMAND} -E copy ${help} ${help_copy}
+      DEPENDS ${help} VERBATIM)
+    add_custom_target(octave_${name}_help ALL DEPENDS ${help_copy})
+    add_dependencies(lassowave_octave_modules octave_${name}_help)
+    install(FILES ${help} DESTINATION octave RENAME ${name}.m)
+  endif()
+endfunction()
+
+# lassowave_add_module(<name> <level> <help file or -> <source>...)
+# One row of the table (paths relative to the source tree).
+function(lassowave_add_module name level help)
+  if(NOT level MATCHES "^(large|index32|large\\+index32)$")
+    message(FATAL_ERROR "lassowave: module ${name}: unknown level ${level} in ${LASSOWAVE_MODULE_TABLE}")
+  endif()
+  if(NOT ARGN)
+    message(FATAL_ERROR "lassowave: module ${name} has no sources in ${LASSOWAVE_MODULE_TABLE}")
+  endif()
   set(srcs "")
-  foreach(s IN LISTS M_SOURCES)
-    list(APPEND srcs ${CMAKE_CURRENT_SOURCE_DIR}/${s})
+  foreach(s IN LISTS ARGN)
+    list(APPEND srcs ${PROJECT_SOURCE_DIR}/${s})
   endforeach()
-  set_property(GLOBAL APPEND PROPERTY LASSOWAVE_MODULES ${M_NAME})
-  # What the package and the in-host build script need to build the module
-  # without CMake: its sources, its help file and its array-interface level
-  # (large, index32, or large+index32). cmake/LassowavePackage.cmake writes
-  # these out once every module is registered.
-  if(M_INDEX32)
-    set(level index32)
-  elseif(M_ALSO_INDEX32)
-    set(level large+index32)
+  if(help STREQUAL "-")
+    set(help "")
   else()
-    set(level large)
+    set(help ${PROJECT_SOURCE_DIR}/${help})
   endif()
-  set(help_path "")
-  if(M_HELP)
-    set(help_path ${CMAKE_CURRENT_SOURCE_DIR}/${M_HELP})
-  endif()
-  set_property(GLOBAL PROPERTY LASSOWAVE_MODULE_${M_NAME}_SOURCES ${srcs})
-  set_property(GLOBAL PROPERTY LASSOWAVE_MODULE_${M_NAME}_HELP "${help_path}")
-  set_property(GLOBAL PROPERTY LASSOWAVE_MODULE_${M_NAME}_LEVEL ${level})
+  set_property(GLOBAL APPEND PROPERTY LASSOWAVE_MODULES ${name})
+  set_property(GLOBAL PROPERTY LASSOWAVE_MODULE_${name}_SOURCES ${srcs})
+  set_property(GLOBAL PROPERTY LASSOWAVE_MODULE_${name}_HELP "${help}")
+  set_property(GLOBAL PROPERTY LASSOWAVE_MODULE_${name}_LEVEL ${level})
 
   if(LASSOWAVE_TESTHOST)
-    _lassowave_testhost_module(testhost_${M_NAME} ${M_NAME} ${LASSOWAVE_TESTHOST_DIR}
-      "${M_INDEX32}" ${srcs})
-    if(M_ALSO_INDEX32)
-      set_property(GLOBAL APPEND PROPERTY LASSOWAVE_ALSO_INDEX32_MODULES ${M_NAME})
-      _lassowave_testhost_module(testhost32_${M_NAME} ${M_NAME} ${LASSOWAVE_TESTHOST_DIR}/index32
+    set(index32 OFF)
+    if(level STREQUAL "index32")
+      set(index32 ON)
+    endif()
+    _lassowave_testhost_module(testhost_${name} ${name} ${LASSOWAVE_TESTHOST_DIR}
+      ${index32} ${srcs})
+    if(level STREQUAL "large+index32")
+      set_property(GLOBAL APPEND PROPERTY LASSOWAVE_ALSO_INDEX32_MODULES ${name})
+      _lassowave_testhost_module(testhost32_${name} ${name} ${LASSOWAVE_TESTHOST_DIR}/index32
         ON ${srcs})
     endif()
   endif()
-
   if(LASSOWAVE_OCTAVE)
-    # Octave resolves the mx/mex symbols from the running interpreter, so the
-    # module links no Octave library (and must not use --no-undefined).
-    add_library(octave_${M_NAME} MODULE ${srcs} ${PROJECT_SOURCE_DIR}/host/mex_api_version.c)
-    target_link_libraries(octave_${M_NAME} PRIVATE lassowave_module_flags)
-    target_include_directories(octave_${M_NAME} PRIVATE ${LASSOWAVE_OCTAVE_INCLUDES})
-    if(NOT LASSOWAVE_OCTAVE_MEX_SOVERSION STREQUAL "")
-      target_compile_definitions(octave_${M_NAME} PRIVATE
-        LASSOWAVE_OCTAVE_MEX_SOVERSION=${LASSOWAVE_OCTAVE_MEX_SOVERSION})
-    endif()
-    target_link_options(octave_${M_NAME} PRIVATE -Wl,-Bsymbolic)
-    if(LASSOWAVE_OCTAVE_ASAN)
-      # For runs of octave-cli with the AddressSanitizer runtime preloaded.
-      target_compile_options(octave_${M_NAME} PRIVATE -fsanitize=address -fno-omit-frame-pointer)
-      target_link_options(octave_${M_NAME} PRIVATE -fsanitize=address)
-    endif()
-    set_target_properties(octave_${M_NAME} PROPERTIES PREFIX "" OUTPUT_NAME ${M_NAME}
-      SUFFIX ".mex" LIBRARY_OUTPUT_DIRECTORY ${LASSOWAVE_OCTAVE_DIR})
-    add_dependencies(lassowave_octave_modules octave_${M_NAME})
-    if(M_HELP)
-      # The help file beside the module, copied again whenever it changes
-      # (a step of the module's own build would miss edits to the help alone).
-      set(help_copy ${LASSOWAVE_OCTAVE_DIR}/${M_NAME}.m)
-      add_custom_command(OUTPUT ${help_copy}
-        COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/${M_HELP} ${help_copy}
-        DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${M_HELP} VERBATIM)
-      add_custom_target(octave_${M_NAME}_help ALL DEPENDS ${help_copy})
-      add_dependencies(lassowave_octave_modules octave_${M_NAME}_help)
-    endif()
-    install(TARGETS octave_${M_NAME} LIBRARY DESTINATION octave)
-    if(M_HELP)
-      install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/${M_HELP} DESTINATION octave
-        RENAME ${M_NAME}.m)
-    endif()
+    _lassowave_octave_module(${name} "${help}" "${srcs}")
   endif()
-
   if(LASSOWAVE_MATLAB)
-    # Untested here: written from FindMatlab's documented interface. The
-    # large-array builds use the R2017b API; the 32-bit-index builds add
-    # MX_COMPAT_32, which is what mex -compatibleArrayDims does.
-    set(variants ${M_NAME})
-    if(M_ALSO_INDEX32)
-      list(APPEND variants ${M_NAME}_index32)
-    endif()
-    foreach(v IN LISTS variants)
-      matlab_add_mex(NAME matlab_${v} MODULE SRC ${srcs} OUTPUT_NAME ${M_NAME} R2017b)
-      target_link_libraries(matlab_${v} lassowave_module_flags)
-      set(outdir ${LASSOWAVE_MATLAB_DIR})
-      if(M_INDEX32 OR v STREQUAL "${M_NAME}_index32")
-        target_compile_definitions(matlab_${v} PRIVATE MX_COMPAT_32)
-        if(v STREQUAL "${M_NAME}_index32")
-          set(outdir ${LASSOWAVE_MATLAB_DIR}/index32)
-        endif()
-      endif()
-      set_target_properties(matlab_${v} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${outdir}
-        RUNTIME_OUTPUT_DIRECTORY ${outdir})
-      if(M_HELP)
-        add_custom_command(TARGET matlab_${v} POST_BUILD
-          COMMAND ${CMAKE_COMMAND} -E copy_if_different
-            ${CMAKE_CURRENT_SOURCE_DIR}/${M_HELP} ${outdir}/${M_NAME}.m)
-      endif()
-    endforeach()
+    lassowave_matlab_module(${name} ${level} "${help}" "${srcs}")
   endif()
+endfunction()
+
+# Every module of cmake/modules.txt, in table order.
+function(lassowave_add_modules)
+  _lassowave_read_rows(${LASSOWAVE_MODULE_TABLE} row)
+  math(EXPR last "${row_COUNT} - 1")
+  foreach(i RANGE ${last})
+    lassowave_add_module(${row_${i}})
+  endforeach()
 endfunction()
 
 # lassowave_add_isa_test_modules(<name>...)

@@ -1,10 +1,7 @@
-# Distribution of lassowave outside CMake, generated from the modules that
-# lassowave_add_module registered (include this after every subsystem):
+# The Octave package, built from the module table (cmake/modules.txt) and
+# the module flags (cmake/module_flags.txt); include this after
+# lassowave_add_modules():
 #
-#   build/lassowave_modules.txt    the module table: name, array-interface
-#                                  level, help file and sources of each module
-#                                  (build_lassowave.m reads the same
-#                                  registrations; a test checks they agree)
 #   build/lassowave-<version>.tar.gz
 #                                  the Octave package (target octave_package,
 #                                  part of the default build): DESCRIPTION,
@@ -20,7 +17,6 @@ set(LASSOWAVE_VERSION ${PROJECT_VERSION})
 set(LASSOWAVE_PACKAGE_NAME lassowave-${LASSOWAVE_VERSION})
 set(LASSOWAVE_PACKAGE_DIR ${CMAKE_BINARY_DIR}/package)
 set(LASSOWAVE_PACKAGE_TARBALL ${CMAKE_BINARY_DIR}/${LASSOWAVE_PACKAGE_NAME}.tar.gz)
-set(LASSOWAVE_MODULE_TABLE ${CMAKE_BINARY_DIR}/lassowave_modules.txt)
 
 # Writes content to file only when it changed, so that a re-configure does
 # not make everything built from it out of date.
@@ -54,10 +50,6 @@ if(NOT _lw_match)
 endif()
 set(LASSOWAVE_RELEASE_DATE ${CMAKE_MATCH_1})
 
-string(CONCAT _lw_table "# lassowave ${LASSOWAVE_VERSION} module table, written by CMake from the\n"
-  "# lassowave_add_module registrations: name, level (large, index32 or\n"
-  "# large+index32), help file (- for none), sources; paths relative to the\n"
-  "# source tree. Every module also gets host/mex_api_version.c.\n")
 set(_lw_index "lassowave >> Lasso, fused-lasso and wavelet kernels\n")
 set(_lw_categories "")
 set(_lw_make_modules "")
@@ -86,8 +78,6 @@ foreach(name IN LISTS _lw_modules)
     list(APPEND _lw_copies ${help} inst/${name}.m)
     list(APPEND _lw_depends ${help})
   endif()
-  list(JOIN rel_srcs " " rel_srcs_text)
-  string(APPEND _lw_table "${name} ${level} ${rel_help} ${rel_srcs_text}\n")
 
   # INDEX: one category per subsystem folder, in registration order.
   list(GET rel_srcs 0 first)
@@ -112,7 +102,6 @@ foreach(category IN LISTS _lw_categories)
   endif()
   string(APPEND _lw_index "${_lw_index_${category}}\n")
 endforeach()
-_lassowave_write_if_changed(${LASSOWAVE_MODULE_TABLE} "${_lw_table}")
 
 # Headers and the host binding: every header of a folder that holds module
 # sources goes along, since sources include their neighbours.
@@ -134,6 +123,14 @@ list(APPEND _lw_copies ${PROJECT_SOURCE_DIR}/COPYING COPYING
                        ${PROJECT_SOURCE_DIR}/cmake/octave_package/post_install.m post_install.m)
 list(APPEND _lw_depends ${PROJECT_SOURCE_DIR}/cmake/octave_package/post_install.m)
 
+# The module flags for mkoctfile (GCC or Clang, also MinGW-w64 on Windows).
+foreach(set IN ITEMS module hidden)
+  foreach(language IN ITEMS c cxx)
+    lassowave_module_flags(flags ${set} gnu ${language})
+    list(JOIN flags " " _lw_${set}_${language})
+  endforeach()
+endforeach()
+
 set(_lw_generated ${LASSOWAVE_PACKAGE_DIR}/generated)
 _lassowave_write_if_changed(${_lw_generated}/INDEX "${_lw_index}")
 _lassowave_write_if_changed(${_lw_generated}/DESCRIPTION
@@ -152,8 +149,9 @@ Depends: octave (>= 7.1.0)
 License: GPL-3.0-or-later
 ")
 _lassowave_write_if_changed(${_lw_generated}/Makefile
-"# Builds every lassowave module for Octave. Written by CMake from the
-# lassowave_add_module registrations; pkg install runs it with MKOCTFILE set.
+"# Builds every lassowave module for Octave. Written by CMake from the module
+# table and flags (cmake/modules.txt, cmake/module_flags.txt); pkg install
+# runs it with MKOCTFILE set.
 # Each module goes to $(INSTDIR) (the package's inst/ folder), so that it is
 # installed beside its help file: Octave reads a MEX function's help only
 # from a same-named .m file in the same folder.
@@ -162,11 +160,11 @@ MKOCTFILE ?= mkoctfile
 INSTDIR ?= ../inst
 OBJDIR := obj
 
-# Results follow the written evaluation order: no contraction into fused
-# multiply-adds, no fast-math; only the entry points are visible.
-LW_FLAGS := -Wall -Wextra -Wpedantic -ffp-contract=off -fno-fast-math -fvisibility=hidden
-LW_CXXFLAGS := $(shell $(MKOCTFILE) -p CXXFLAGS) -std=c++17 $(LW_FLAGS) -fvisibility-inlines-hidden
-LW_CFLAGS := $(shell $(MKOCTFILE) -p CFLAGS) -std=c99 $(LW_FLAGS)
+# The module flags (results follow the written evaluation order: no
+# contraction into fused multiply-adds, no fast-math), and only the entry
+# points visible.
+LW_CXXFLAGS := $(shell $(MKOCTFILE) -p CXXFLAGS) ${_lw_module_cxx} ${_lw_hidden_cxx}
+LW_CFLAGS := $(shell $(MKOCTFILE) -p CFLAGS) ${_lw_module_c} ${_lw_hidden_c}
 LW_LDFLAGS := -Wl,-Bsymbolic
 ifeq ($(shell uname -s),Linux)
 LW_LDFLAGS += -Wl,--version-script=host/mex_exports.map
@@ -190,6 +188,7 @@ ${_lw_make_rules}clean:
 
 .PHONY: all clean
 ")
+list(APPEND _lw_depends ${LASSOWAVE_MODULE_TABLE} ${LASSOWAVE_MODULE_FLAGS})
 list(APPEND _lw_copies ${_lw_generated}/INDEX INDEX ${_lw_generated}/DESCRIPTION DESCRIPTION
                        ${_lw_generated}/Makefile src/Makefile)
 list(APPEND _lw_depends ${_lw_generated}/INDEX ${_lw_generated}/DESCRIPTION
@@ -234,10 +233,7 @@ if(LASSOWAVE_OCTAVE)
 
   add_test(NAME build_script.octave
     COMMAND ${_lw_octave} --eval
-      "addpath('${_lw_tests}'); exit(check_build_script('${PROJECT_SOURCE_DIR}', '${LASSOWAVE_MODULE_TABLE}'))")
-  add_test(NAME build_script.module_table
-    COMMAND ${_lw_octave} --eval
-      "addpath('${_lw_tests}'); exit(check_module_table('${PROJECT_SOURCE_DIR}', '${LASSOWAVE_MODULE_TABLE}', '${LASSOWAVE_VERSION}'))")
+      "addpath('${_lw_tests}'); exit(check_build_script('${PROJECT_SOURCE_DIR}', '${LASSOWAVE_VERSION}'))")
 
   # Each example runs in a folder of its own, asserts its outcome and leaves
   # its figure there.

@@ -1,21 +1,28 @@
-function status = check_build_script(root, table_file)
-% build_lassowave.m inside Octave: builds every module into a fresh folder,
+function status = check_build_script(root, version)
+% build_lassowave.m inside Octave: builds every module into a fresh folder
+% whose path has a blank, quietly (no compiler output for a clean build),
 % where each module then runs, prints its help and passes its built-in
-% tests; the MATLAB commands it would run carry the right flags; a module
-% that does not compile is named with the compiler's reason while the
-% others are still built. Returns 0 on success.
+% tests; it reads the project version; the MATLAB commands it would run
+% carry the right flags for each compiler; a module that does not compile
+% is named with the compiler's reason while the others are still built; a
+% malformed table row is refused; the script parses in MATLAB. Returns 0
+% on success.
   status = 1;
-  out = tempname();
+  out = [tempname() ' with blank'];
   tree = tempname();
   unwind_protect
     try
       addpath(root);
+      check_matlab_syntax(fullfile(root, 'build_lassowave.m'));
       info = build_lassowave('-info');
+      assert(info.version, version, 'build_lassowave reads the version');
       names = {info.modules.name};
 
-      report = build_lassowave(out);
+      printed = evalc('report = build_lassowave(out);');
       assert(all([report.ok]));
       assert({report.name}, names);
+      assert(isempty(strfind(printed, 'compiler')), 'a clean build printed compiler output:\n%s', printed);
+      assert(isempty(regexp(printed, '\<note\>', 'once')), 'a clean build printed a note:\n%s', printed);
       addpath(out);
       smoke_modules(names, out);
       for k = 1:numel(names)
@@ -45,44 +52,67 @@ function status = check_build_script(root, table_file)
 end
 
 function check_matlab_commands(info, out)
-  % The commands a MATLAB build would run (nothing is compiled).
-  report = build_lassowave(out, 'host', 'matlab', 'dryrun', true);
-  assert(! exist(out, 'dir'), 'a dry run created the output folder');
-  k = 0;
-  for m = info.modules
-    switch m.level
-      case 'large'
-        expect = {{'-largeArrayDims', out}};
-      case 'index32'
-        expect = {{'-compatibleArrayDims', out}};
-      case 'large+index32'
-        expect = {{'-largeArrayDims', out}, {'-compatibleArrayDims', fullfile(out, 'index32')}};
-    end
-    for e = expect
-      k = k + 1;
-      b = report(k);
-      a = b.args;
-      what = sprintf('MATLAB build %d (%s)', k, m.name);
-      assert(b.name, m.name, what);
-      assert(a{1}, '-R2017b', what);
-      assert(a{2}, e{1}{1}, what);
-      assert(sum(strcmp(a, '-largeArrayDims') | strcmp(a, '-compatibleArrayDims')), 1, what);
-      assert(a{find(strcmp(a, '-outdir')) + 1}, e{1}{2}, what);
-      assert(a{find(strcmp(a, '-output')) + 1}, m.name, what);
-      srcs = a(end - numel(m.sources):end);
-      assert(regexprep(srcs{end}, '.*[\\/]', ''), 'mex_api_version.c', what);
-      for s = 1:numel(m.sources)
-        assert(! isempty(strfind(strrep(srcs{s}, '\', '/'), m.sources{s})), what);
+  % The commands a MATLAB build would run (nothing is compiled), for each
+  % compiler family.
+  for compiler = {'gnu', 'msvc'}
+    report = build_lassowave(out, 'host', 'matlab', 'dryrun', true, 'compiler', compiler{1});
+    assert(! exist(out, 'dir'), 'a dry run created the output folder');
+    k = 0;
+    for m = info.modules
+      switch m.level
+        case 'large'
+          expect = {{'-largeArrayDims', out}};
+        case 'index32'
+          expect = {{'-compatibleArrayDims', out}};
+        case 'large+index32'
+          expect = {{'-largeArrayDims', out}, {'-compatibleArrayDims', fullfile(out, 'index32')}};
       end
-      if ! ispc()
-        flags = a(strncmp(a, 'CXXFLAGS=', 9));
-        assert(numel(flags), 1, what);
-        assert(! isempty(strfind(flags{1}, '-std=c++17')), what);
-        assert(! isempty(strfind(flags{1}, '-ffp-contract=off')), what);
+      for e = expect
+        k = k + 1;
+        b = report(k);
+        a = b.args;
+        what = sprintf('MATLAB build %d (%s, %s)', k, m.name, compiler{1});
+        assert(b.name, m.name, what);
+        assert(a{1}, '-R2017b', what);
+        assert(a{2}, e{1}{1}, what);
+        assert(sum(strcmp(a, '-largeArrayDims') | strcmp(a, '-compatibleArrayDims')), 1, what);
+        assert(a{find(strcmp(a, '-outdir')) + 1}, e{1}{2}, what);
+        assert(a{find(strcmp(a, '-output')) + 1}, m.name, what);
+        % mex compiles MATLAB's version source into the large-array builds;
+        % the 32-bit builds bring mexVersion themselves.
+        index32 = strcmp(e{1}{1}, '-compatibleArrayDims');
+        srcs = a(end - numel(m.sources) + 1 - index32:end);
+        for s = 1:numel(m.sources)
+          assert(! isempty(strfind(strrep(srcs{s}, '\', '/'), m.sources{s})), what);
+        end
+        assert(sum(! cellfun(@isempty, regexp(a, 'mex_api_version\.c$'))), double(index32), what);
+        if index32
+          assert(regexprep(srcs{end}, '.*[\\/]', ''), 'mex_api_version.c', what);
+        end
+        % Nothing hides an entry point: mex's export map decides.
+        assert(! any(! cellfun(@isempty, strfind(a, 'visibility'))), what);
+        overrides = a(! cellfun(@isempty, regexp(a, '^[A-Z]+=', 'once')));
+        if strcmp(compiler{1}, 'gnu')
+          assert(sort(regexprep(overrides, '=.*', '')), {'CFLAGS', 'CXXFLAGS'}, what);
+          cxx = overrides{strncmp(overrides, 'CXXFLAGS=', 9)};
+          assert(strncmp(cxx, 'CXXFLAGS=$CXXFLAGS ', 19), what);
+          assert(! isempty(strfind(cxx, '-std=c++17')), what);
+          assert(! isempty(strfind(cxx, '-ffp-contract=off')), what);
+          c = overrides{strncmp(overrides, 'CFLAGS=', 7)};
+          assert(! isempty(strfind(c, '-ffp-contract=off')), what);
+        else
+          % cl: its own options only, strict floating point (no contraction).
+          assert(numel(overrides), 1, what);
+          assert(strncmp(overrides{1}, 'COMPFLAGS=$COMPFLAGS ', 21), what);
+          assert(! isempty(strfind(overrides{1}, '/std:c++17')), what);
+          assert(! isempty(strfind(overrides{1}, '/fp:strict')), what);
+          assert(isempty(regexp(overrides{1}, '(^|\s)-', 'once')), what);
+          assert(! any(strcmp(a, '-lm')), what);
+        end
       end
     end
+    assert(numel(report), k);
   end
-  assert(numel(report), k);
 end
 
 function check_failure_report(root, tree)
@@ -90,16 +120,19 @@ function check_failure_report(root, tree)
   % one whose source is missing.
   mkdir(fullfile(tree, 'host'));
   mkdir(fullfile(tree, 'sub'));
+  mkdir(fullfile(tree, 'cmake'));
+  copyfile(fullfile(root, 'cmake', 'module_flags.txt'), fullfile(tree, 'cmake'));
   copyfile(fullfile(root, 'build_lassowave.m'), tree);
   copyfile(fullfile(root, 'host', '*'), fullfile(tree, 'host'));
   copyfile(fullfile(root, 'penalty', 'vintrask.cpp'), fullfile(tree, 'sub'));
   copyfile(fullfile(root, 'penalty', 'penalty_frame.*'), fullfile(tree, 'sub'));
   write_file(fullfile(tree, 'sub', 'broken.cpp'), "int broken( { return 0; }\n");
-  write_file(fullfile(tree, 'CMakeLists.txt'), "project(lassowave VERSION 0.0.1)\nadd_subdirectory(sub)\n");
-  write_file(fullfile(tree, 'sub', 'CMakeLists.txt'), [ ...
-    "lassowave_add_module(NAME vintrask SOURCES vintrask.cpp penalty_frame.cpp)\n" ...
-    "lassowave_add_module(NAME broken SOURCES broken.cpp)\n" ...
-    "lassowave_add_module(NAME lost SOURCES lost.cpp INDEX32)\n"]);
+  write_file(fullfile(tree, 'CMakeLists.txt'), "project(lassowave VERSION 0.0.1)\n");
+  write_file(fullfile(tree, 'cmake', 'modules.txt'), [ ...
+    "# a test table\n" ...
+    "vintrask large - sub/vintrask.cpp sub/penalty_frame.cpp\n\n" ...
+    "broken large - sub/broken.cpp\n" ...
+    "lost   index32   -   sub/lost.cpp\n"]);
   out = fullfile(tree, 'out');
   addpath(tree);
   unwind_protect
@@ -113,6 +146,33 @@ function check_failure_report(root, tree)
   assert(! isempty(strfind(printed, 'module lost failed: missing file sub/lost.cpp')), printed);
   assert(! isempty(dir(fullfile(out, 'vintrask.mex'))), 'the module that compiles was not built');
   assert(isempty(dir(fullfile(out, 'broken.mex'))));
+
+  % A row the script does not understand stops it before anything is built.
+  write_file(fullfile(tree, 'cmake', 'modules.txt'), "vintrask lage - sub/vintrask.cpp\n");
+  addpath(tree);
+  unwind_protect
+    try
+      build_lassowave('-info');
+      error('a module table row with an unknown level was accepted');
+    catch err
+      assert(! isempty(strfind(err.message, '"vintrask lage - sub/vintrask.cpp" is not')), err.message);
+    end
+  unwind_protect_cleanup
+    rmpath(tree);
+  end_unwind_protect
+end
+
+function check_matlab_syntax(file)
+  % No Octave-only syntax outside comments and strings.
+  lines = strsplit(fileread(file), "\n");
+  for k = 1:numel(lines)
+    code = regexprep(lines{k}, "'([^']|'')*'", "''");   % strings
+    code = regexprep(code, '%.*$', '');                  % comments
+    bad = regexp(code, '(!|"|#|\+=|-=|\+\+|\<end(if|for|while|function|switch)\>|\<end_try_catch\>|\<unwind_protect|(^|[^\w])__\w)', 'match', 'once');
+    if ! isempty(bad)
+      error('%s:%d uses %s, which MATLAB does not parse: %s', file, k, bad, strtrim(lines{k}));
+    end
+  end
 end
 
 function write_file(file, text)

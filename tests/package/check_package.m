@@ -11,6 +11,8 @@ function status = check_package(tarball, table_file)
       mkdir(prefix);
       pkg('prefix', fullfile(prefix, 'share'), fullfile(prefix, 'lib'));
       pkg('local_list', fullfile(prefix, 'octave_packages'));
+      % Packages installed for the whole machine are not this test's.
+      pkg('global_list', fullfile(prefix, 'global_packages'));
       pkg('install', '-local', tarball);
       [desc, flag] = pkg('describe', 'lassowave');
       assert(flag{1}, 'Not loaded');

@@ -3,7 +3,7 @@
 # One version number: the project's. The newest CHANGELOG entry must be for
 # it, and every lassowave-X.Y.Z the README names must be it. (The package's
 # DESCRIPTION is written from it; build_lassowave.m reads it from the
-# project() line, which check_module_table.m checks.)
+# project() line, which check_build_script.m checks.)
 set(failures "")
 
 file(STRINGS ${SOURCE}/CHANGELOG.md entries REGEX "^## ")
