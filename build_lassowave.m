@@ -102,7 +102,10 @@ function report = build_lassowave(varargin)
     outdir = fullfile(root, ['build-' opts.host]);
   end
   if isempty(opts.compiler)
-    opts.compiler = matlab_compiler(is_octave);
+    opts.compiler = 'gnu';
+    if strcmp(opts.host, 'matlab')
+      opts.compiler = matlab_compiler(is_octave);
+    end
   end
   if ~any(strcmp(opts.compiler, {'gnu', 'msvc'}))
     error('lassowave:badOption', 'build_lassowave: option compiler must be ''gnu'' or ''msvc''.');
