@@ -11,49 +11,12 @@
 # LASSOWAVE_MODULE_<name>_SOURCES (absolute paths), _HELP and _LEVEL hold
 # its row.
 
-set(LASSOWAVE_MODULE_TABLE ${PROJECT_SOURCE_DIR}/cmake/modules.txt)
-set(LASSOWAVE_MODULE_FLAGS ${PROJECT_SOURCE_DIR}/cmake/module_flags.txt)
+include(${CMAKE_CURRENT_LIST_DIR}/LassowaveTables.cmake)
 set(LASSOWAVE_TESTHOST_DIR ${CMAKE_BINARY_DIR}/testhost)
 set(LASSOWAVE_OCTAVE_DIR ${CMAKE_BINARY_DIR}/octave)
 set(LASSOWAVE_MATLAB_DIR ${CMAKE_BINARY_DIR}/matlab)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
   ${LASSOWAVE_MODULE_TABLE} ${LASSOWAVE_MODULE_FLAGS})
-
-# The non-comment lines of a table file, each as a list of its words.
-# Sets <out>_COUNT and <out>_<i> (i from 0).
-function(_lassowave_read_rows file out)
-  file(STRINGS ${file} lines)
-  set(n 0)
-  foreach(line IN LISTS lines)
-    string(STRIP "${line}" line)
-    if(line STREQUAL "" OR line MATCHES "^#")
-      continue()
-    endif()
-    string(REGEX REPLACE "[ \t]+" ";" words "${line}")
-    set(${out}_${n} ${words} PARENT_SCOPE)
-    math(EXPR n "${n} + 1")
-  endforeach()
-  set(${out}_COUNT ${n} PARENT_SCOPE)
-endfunction()
-
-# lassowave_module_flags(<out> <set> <compiler> <language>)
-# The flags of one set (module, hidden) for one compiler family (gnu, msvc)
-# and language (c, cxx) from cmake/module_flags.txt.
-function(lassowave_module_flags out set compiler language)
-  _lassowave_read_rows(${LASSOWAVE_MODULE_FLAGS} row)
-  set(flags "")
-  if(row_COUNT GREATER 0)
-    math(EXPR last "${row_COUNT} - 1")
-    foreach(i RANGE ${last})
-      set(words ${row_${i}})
-      list(POP_FRONT words s c l)
-      if(s STREQUAL set AND c STREQUAL compiler AND (l STREQUAL language OR l STREQUAL "both"))
-        list(APPEND flags ${words})
-      endif()
-    endforeach()
-  endif()
-  set(${out} ${flags} PARENT_SCOPE)
-endfunction()
 
 # The compiler family of this build, and the flags of each set as compile
 # options (those of one language only behind generator expressions).
@@ -65,13 +28,8 @@ endif()
 foreach(set IN ITEMS module hidden)
   set(LASSOWAVE_${set}_OPTIONS "")
   foreach(language IN ITEMS c cxx)
-    string(TOUPPER ${language} LANG)
-    if(LANG STREQUAL "C")
-      set(genex C)
-    else()
-      set(genex CXX)
-    endif()
-    lassowave_module_flags(flags ${set} ${LASSOWAVE_COMPILER} ${language})
+    string(TOUPPER ${language} genex)  # C or CXX
+    lassowave_read_flags(flags ${set} ${LASSOWAVE_COMPILER} ${language})
     foreach(f IN LISTS flags)
       list(APPEND LASSOWAVE_${set}_OPTIONS "$<$<COMPILE_LANGUAGE:${genex}>:${f}>")
     endforeach()
@@ -137,8 +95,9 @@ function(_lassowave_testhost_module target name dir index32)
   target_link_libraries(${target} PRIVATE lassowave_module_flags lassowave_export_flags lwtesthost)
   set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${name} SUFFIX ".mexth"
     LIBRARY_OUTPUT_DIRECTORY ${dir})
-  if(NOT LASSOWAVE_SANITIZER_FLAGS)
-    # Sanitizer runtimes resolve from the loading program, not the module.
+  if(NOT LASSOWAVE_SANITIZER_FLAGS AND LASSOWAVE_COMPILER STREQUAL "gnu" AND NOT APPLE)
+    # Every host function resolved at link time. (Sanitizer runtimes resolve
+    # from the loading program, not the module.)
     target_link_options(${target} PRIVATE -Wl,--no-undefined)
   endif()
   if(index32)

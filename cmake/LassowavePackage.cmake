@@ -126,7 +126,7 @@ list(APPEND _lw_depends ${PROJECT_SOURCE_DIR}/cmake/octave_package/post_install.
 # The module flags for mkoctfile (GCC or Clang, also MinGW-w64 on Windows).
 foreach(set IN ITEMS module hidden)
   foreach(language IN ITEMS c cxx)
-    lassowave_module_flags(flags ${set} gnu ${language})
+    lassowave_read_flags(flags ${set} gnu ${language})
     list(JOIN flags " " _lw_${set}_${language})
   endforeach()
 endforeach()
@@ -251,6 +251,8 @@ if(LASSOWAVE_OCTAVE)
       WORKING_DIRECTORY ${dir})
   endforeach()
 endif()
+add_test(NAME build.module_flags
+  COMMAND ${CMAKE_COMMAND} -P ${PROJECT_SOURCE_DIR}/tests/package/check_module_flags.cmake)
 add_test(NAME package.versions_agree
   COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR} -DVERSION=${LASSOWAVE_VERSION}
     -P ${PROJECT_SOURCE_DIR}/tests/package/check_versions.cmake)
