@@ -1,5 +1,7 @@
 // zelmonte: x = zelmonte(y, lambda), exact 1-D total-variation denoising:
 // x minimizes 0.5*sum((x - y).^2) + lambda*sum(abs(diff(x))).
+#include <limits>
+
 #include "mex_binding.h"
 
 namespace {
@@ -35,8 +37,8 @@ inline void write_run(double *x, std::int32_t &s, std::int32_t j, double v) {
 //   u_low_before(k) - (k - j_low)(v_high - v_low), below lambda (v_low was
 //   not refreshed after j_low) and below 0 at n - 1, and at least -lambda
 //   (v_high was feasible before); upward likewise. Where its rounded sum
-//   says otherwise, the rest's own bound has met the kept one: the sum is
-//   taken at its limit (+-lambda, or 0 at the end) and nothing closes.
+//   says otherwise, the rest's own bound has met the kept one, and nothing
+//   closes (until a closing in a scan step renews both bounds).
 // So every closing uses a bound refreshed within the open segment
 // (s <= j <= k) and ends before the last sample (a bound refreshed at n - 1
 // has the sum +-lambda, which fails the end tests against 0): each restart
@@ -45,6 +47,7 @@ void TV1D_denoise(const double *y, double *x, std::int32_t n, double lambda) {
   if (n <= 0) return;
   const double minus_lambda = -lambda;
   const double two_lambda = lambda + lambda;
+  const double kept = std::numeric_limits<double>::quiet_NaN();
   std::int32_t k = 0;
   std::int32_t s = 0;
   std::int32_t j_low = 0;
@@ -53,38 +56,38 @@ void TV1D_denoise(const double *y, double *x, std::int32_t n, double lambda) {
   double v_high = y[0] + lambda;
   double u_low = lambda;
   double u_high = minus_lambda;
-  enum class Kept { none, low, high } kept = Kept::none;  // bound kept by an end-phase closing
+  // The segment closes downward when u_low falls below close_below, upward
+  // when u_high rises above close_above: -lambda and lambda, or NaN (no
+  // comparison holds) for a bound kept by an end-phase closing.
+  double close_below = minus_lambda;
+  double close_above = lambda;
 
   for (;;) {
     if (k != n - 1) {
       const double t = y[k + 1];
       u_low = u_low + (t - v_low);
-      if (u_low < minus_lambda) {
-        if (kept != Kept::low) {  // closes downward
-          write_run(x, s, j_low, v_low);
-          k = j_low = j_high = s;
-          v_low = y[s];
-          v_high = two_lambda + v_low;
-          u_low = lambda;
-          u_high = minus_lambda;
-          kept = Kept::none;
-          continue;
-        }
-        u_low = minus_lambda;
+      if (u_low < close_below) {  // closes downward
+        write_run(x, s, j_low, v_low);
+        k = j_low = j_high = s;
+        v_low = y[s];
+        v_high = two_lambda + v_low;
+        u_low = lambda;
+        u_high = minus_lambda;
+        close_below = minus_lambda;
+        close_above = lambda;
+        continue;
       }
       u_high = u_high + (t - v_high);
-      if (u_high > lambda) {
-        if (kept != Kept::high) {  // closes upward
-          write_run(x, s, j_high, v_high);
-          k = j_low = j_high = s;
-          v_high = y[s];
-          v_low = v_high - two_lambda;
-          u_low = lambda;
-          u_high = minus_lambda;
-          kept = Kept::none;
-          continue;
-        }
-        u_high = lambda;
+      if (u_high > close_above) {  // closes upward
+        write_run(x, s, j_high, v_high);
+        k = j_low = j_high = s;
+        v_high = y[s];
+        v_low = v_high - two_lambda;
+        u_low = lambda;
+        u_high = minus_lambda;
+        close_below = minus_lambda;
+        close_above = lambda;
+        continue;
       }
       k = k + 1;  // t joins the segment
       // The new segment length k - s + 1 is converted only where it divides:
@@ -94,42 +97,39 @@ void TV1D_denoise(const double *y, double *x, std::int32_t n, double lambda) {
         v_low = v_low + (u_low - lambda) / double(k - s + 1);
         j_low = k;
         u_low = lambda;
+        if (v_low > v_high) {  // passed v_high by rounding: equal bounds
+          v_low = v_high;
+          u_high = lambda;
+        }
       }
       if (u_high <= minus_lambda) {
         v_high = v_high + (u_high + lambda) / double(k - s + 1);
         j_high = k;
         u_high = minus_lambda;
-      }
-      if (v_low > v_high) {  // crossed by rounding: the bounds are equal
-        if (j_high != k) {
-          v_low = v_high;
-          u_high = lambda;
-        } else if (j_low != k) {
+        if (v_high < v_low) {  // passed v_low by rounding: equal bounds
           v_high = v_low;
-          u_low = minus_lambda;
-        } else {
-          v_high = v_low;  // both refreshed: lambda is below the rounding of v
+          if (j_low != k) u_low = minus_lambda;  // else lambda is below the rounding of v
         }
       }
       continue;
     }
 
     // The open segment reaches the last sample: its residual sum must end at
-    // 0, so the tests are against 0.
-    if (u_low < 0.0 && kept != Kept::low) {
+    // 0, so the tests are against 0 (and never close a kept bound).
+    if (u_low < 0.0 && close_below == minus_lambda) {
       write_run(x, s, j_low, v_low);
       k = j_low = s;
       v_low = y[s];
       u_low = lambda;
       u_high = (lambda + v_low) - v_high;
-      kept = Kept::high;
-    } else if (u_high > 0.0 && kept != Kept::high) {
+      close_above = kept;
+    } else if (u_high > 0.0 && close_above == lambda) {
       write_run(x, s, j_high, v_high);
       k = j_high = s;
       v_high = y[s];
       u_high = minus_lambda;
       u_low = (v_high - lambda) - v_low;
-      kept = Kept::low;
+      close_below = kept;
     } else {
       const double v = v_low + u_low / double(k - s + 1);
       write_run(x, s, k, v);

@@ -541,6 +541,17 @@ TEST(Zelmonte, MinimizerOnRoundingProneSignals) {
     }
   }
   EXPECT_EQ(failures, 0);
+  // A lambda below the rounding of the samples: both bounds are refreshed
+  // at once and can pass each other.
+  for (long trial = 0; trial < 100000; ++trial) {
+    grid_signal(rng, y, lambda);
+    lambda *= 1e-16;
+    const double worst = optimality(y, denoise(y, lambda), lambda).worst;
+    if (worst >= 1e-9 && ++failures <= 5) {
+      ADD_FAILURE() << "tiny lambda, trial " << trial << " violation " << worst;
+    }
+  }
+  EXPECT_EQ(failures, 0);
   // Long noisy signals on the same grids.
   for (double step : {0.1, 1.0 / 3}) {
     std::vector<double> noisy = piecewise_signal(rng, 100000, 300, 0.8);
