@@ -7,12 +7,12 @@ function varargout = zelmonte(varargin)
 %   a piecewise-constant signal, computed by a direct forward scan (no
 %   iterations, no tolerance).
 %
-%   "Exact" means the minimizer of the given doubles, to rounding: each
-%   x(k) is within a few units of rounding of max(abs(y)) and lambda of the
-%   true value, on every finite input. For a large lambda the error is
+%   "Exact" means: the minimizer of the given doubles, up to the rounding
+%   of the scan's running sums, on every finite input. The error is
+%   relative to max(abs(y)) and lambda, so for a large lambda it is
 %   relative to lambda*eps, not to y: with one sample x = (y - lambda) +
-%   lambda, so zelmonte(1e-20, 1) is 0. Where two pieces of the minimizer
-%   have equal values, x may step there by a unit of rounding.
+%   lambda, and zelmonte(1e-20, 1) is 0. Where two pieces of the minimizer
+%   have (nearly) equal values, x may step there by a unit of rounding.
 %
 %   Arguments:
 %     y       real dense double; the signal is its first column (M values,
