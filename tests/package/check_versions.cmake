@@ -1,12 +1,13 @@
 # cmake -DSOURCE=<source tree> -DVERSION=<project version> -P check_versions.cmake
 #
-# One version number: the project's. The newest CHANGELOG entry must be for
-# it, and every lassowave-X.Y.Z the README names must be it. (The package's
-# DESCRIPTION is written from it; build_lassowave.m reads it from the
+# One version number: the project's. The newest released CHANGELOG entry
+# (an "## Unreleased" section may stand above it) must be for it, and every
+# lassowave-X.Y.Z the README names must be it. (The package's DESCRIPTION is written from it; build_lassowave.m reads it from the
 # project() line, which check_build_script.m checks.)
 set(failures "")
 
 file(STRINGS ${SOURCE}/CHANGELOG.md entries REGEX "^## ")
+list(REMOVE_ITEM entries "## Unreleased")
 list(GET entries 0 newest)
 if(NOT newest MATCHES "^## ${VERSION} \\([0-9]+-[0-9]+-[0-9]+\\)$")
   list(APPEND failures "the newest CHANGELOG.md entry is \"${newest}\", not \"## ${VERSION} (date)\"")
