@@ -2,8 +2,9 @@
 #
 # One version number: the project's. The newest released CHANGELOG entry
 # (an "## Unreleased" section may stand above it) must be for it, and every
-# lassowave-X.Y.Z the README names must be it. (The package's DESCRIPTION is written from it; build_lassowave.m reads it from the
-# project() line, which check_build_script.m checks.)
+# lassowave-X.Y.Z the README names must be it. (The package's DESCRIPTION is
+# written from it; build_lassowave.m reads it from the project() line, which
+# check_build_script.m checks.)
 set(failures "")
 
 file(STRINGS ${SOURCE}/CHANGELOG.md entries REGEX "^## ")
