@@ -47,6 +47,9 @@ endif()
 # the project's export map. (MATLAB's modules use MATLAB's own map.)
 add_library(lassowave_export_flags INTERFACE)
 target_compile_options(lassowave_export_flags INTERFACE ${LASSOWAVE_hidden_OPTIONS})
+if(LASSOWAVE_PLAIN_KERNELS)
+  target_compile_definitions(lassowave_module_flags INTERFACE LASSOWAVE_PLAIN_KERNELS)
+endif()
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   target_link_options(lassowave_export_flags INTERFACE
     -Wl,--version-script=${PROJECT_SOURCE_DIR}/host/mex_exports.map)
@@ -198,21 +201,25 @@ endfunction()
 
 # lassowave_add_isa_test_modules(<name>...)
 #
-# Test host only: extra builds of modules already registered, one per
-# instruction-set variant of the wavelet kernels, into
-# build/testhost/isa/<variant>/<name>.mexth (variant: baseline, avx2,
-# avx512f). A shipped module carries every variant and the loader runs the
-# widest one the CPU has; each of these builds carries the named variant
-# (and the baseline) only, so that the suites can run and compare every
-# variant on one machine (LASSOWAVE_WAVELET_ISA_*, wavelet/kernel_targets.h).
-# x86-64 Linux only; sets LASSOWAVE_ISA_TEST_MODULES in the caller's scope
-# when it builds them.
+# Test host only: extra builds of modules already registered, one per path
+# of the wavelet kernels, into build/testhost/isa/<variant>/<name>.mexth.
+# "plain" is the portable path (LASSOWAVE_PLAIN_KERNELS); on x86-64 Linux
+# with GCC or Clang, "baseline", "avx2" and "avx512f" carry the fast path's named
+# version (and the baseline) only: a shipped module carries every version
+# and the loader runs the widest one the CPU has, so these builds let the
+# suites run and compare every version on one machine (wavelet/lanes.h).
+# Nothing when the modules themselves are built plain. Sets
+# LASSOWAVE_ISA_TEST_VARIANTS in the caller's scope to the variants built.
 function(lassowave_add_isa_test_modules)
-  set(LASSOWAVE_ISA_TEST_MODULES OFF PARENT_SCOPE)
-  if(NOT LASSOWAVE_TESTHOST OR NOT CMAKE_SYSTEM_NAME STREQUAL "Linux"
-     OR NOT CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
-    return()
+  set(variants "")
+  if(LASSOWAVE_TESTHOST AND NOT LASSOWAVE_PLAIN_KERNELS)
+    list(APPEND variants plain)
+    if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang"
+       AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+      list(APPEND variants baseline avx2 avx512f)
+    endif()
   endif()
+  set(LASSOWAVE_ISA_TEST_VARIANTS ${variants} PARENT_SCOPE)
   foreach(name IN LISTS ARGN)
     get_property(srcs GLOBAL PROPERTY LASSOWAVE_MODULE_${name}_SOURCES)
     get_property(level GLOBAL PROPERTY LASSOWAVE_MODULE_${name}_LEVEL)
@@ -220,12 +227,16 @@ function(lassowave_add_isa_test_modules)
     if(level STREQUAL "index32")
       set(index32 ON)
     endif()
-    foreach(isa IN ITEMS baseline avx2 avx512f)
-      string(TOUPPER ${isa} ISA)
+    foreach(isa IN LISTS variants)
       _lassowave_testhost_module(testhost_isa_${isa}_${name} ${name}
         ${LASSOWAVE_TESTHOST_DIR}/isa/${isa} "${index32}" ${srcs})
-      target_compile_definitions(testhost_isa_${isa}_${name} PRIVATE LASSOWAVE_WAVELET_ISA_${ISA})
+      if(isa STREQUAL "plain")
+        target_compile_definitions(testhost_isa_${isa}_${name} PRIVATE LASSOWAVE_PLAIN_KERNELS)
+      else()
+        string(TOUPPER ${isa} ISA)
+        target_compile_definitions(testhost_isa_${isa}_${name} PRIVATE
+          LASSOWAVE_WAVELET_ISA_${ISA})
+      endif()
     endforeach()
   endforeach()
-  set(LASSOWAVE_ISA_TEST_MODULES ON PARENT_SCOPE)
 endfunction()

@@ -4,8 +4,6 @@
 
 #include <cstdint>
 
-#include "kernel_targets.h"
-
 namespace lw::wavelet {
 
 // L-level undecimated transform of the M×N signal x. yl (M·N doubles)
@@ -17,7 +15,9 @@ namespace lw::wavelet {
 // level k the taps are 2^(k-1) samples apart, taken circularly along the
 // line; on a line of one sample every tap reads that sample. L <= 0 copies
 // x into yl and leaves yh alone; an input with no samples is not touched.
-// Needs lh >= 1. Scratch comes from mxCalloc, once per call.
+// Needs lh >= 1. Scratch comes from mxCalloc, once per call: 2*lh doubles
+// and at most two segments of 3P + lh - 1 (fast path) or one of P + lh - 1
+// and two lines of P (plain path), P the longer side.
 void OSTREVIN(const double *x, std::int32_t M, std::int32_t N, const double *h, std::int32_t lh,
               std::int32_t L, double *yl, double *yh);
 
@@ -25,9 +25,8 @@ void OSTREVIN(const double *x, std::int32_t M, std::int32_t N, const double *h, 
 // seg: first repeats them into seg[lx .. lx+lh-2] (seg must have room for
 // lx + lh - 1 doubles), then for i = 0 .. lx-1
 //   lo[i] = sum_j seg[i+j]*h0[lh-1-j],  hi[i] = sum_j seg[i+j]*h1[lh-1-j],
-// j = 0 .. lh-1, each sum from +0.0 in increasing j. Built in one variant
-// per instruction set (kernel_targets.h).
-LW_ISA_VARIANTS void fpconv(double *seg, std::int32_t lx, const double *h0, const double *h1,
-                            std::int32_t lh, double *lo, double *hi);
+// j = 0 .. lh-1, each sum from +0.0 in increasing j.
+void fpconv(double *seg, std::int32_t lx, const double *h0, const double *h1, std::int32_t lh,
+            double *lo, double *hi);
 
 }  // namespace lw::wavelet

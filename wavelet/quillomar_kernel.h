@@ -4,8 +4,6 @@
 
 #include <cstdint>
 
-#include "kernel_targets.h"
-
 namespace lw::wavelet {
 
 // Rebuilds the M×N signal x (M·N doubles) from the low-pass band yl of
@@ -24,9 +22,8 @@ void QUILLOMAR(double *x, std::int32_t M, std::int32_t N, const double *h, std::
 // into elements lh-2 .. 0, then for i = 0 .. lx-1
 //   out[i] = sum_j (lowseg[i+j]*g0[lh-1-j] + highseg[i+j]*g1[lh-1-j]),
 // j = 0 .. lh-1, as one running sum from +0.0 that adds, for each j, the
-// low-pass product and then the high-pass product. Built in one variant per
-// instruction set (kernel_targets.h).
-LW_ISA_VARIANTS void bpconv(double *out, std::int32_t lx, const double *g0, const double *g1,
-                            std::int32_t lh, double *lowseg, double *highseg);
+// low-pass product and then the high-pass product.
+void bpconv(double *out, std::int32_t lx, const double *g0, const double *g1, std::int32_t lh,
+            double *lowseg, double *highseg);
 
 }  // namespace lw::wavelet

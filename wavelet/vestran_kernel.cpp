@@ -2,7 +2,6 @@
 
 #include <cstddef>
 
-#include "kernel_targets.h"
 #include "lanes.h"
 #include "mex.h"
 
@@ -40,21 +39,17 @@ void bpsconv(double *out, std::int32_t H, const double *g0, const double *g1, st
 
 namespace {
 
-// Gathers and rebuilds one line at a time, as the steps are written. Serves
-// the shapes whose blocks do not tile the input by exact halving, which only
-// a direct kernel call can produce (the gateway admits a side above 1 only
-// as a multiple of 2^L).
-void vestran_by_lines(double *x, std::int32_t M, std::int32_t N, const double *h,
-                      std::int32_t lh, std::int32_t L, const double *y) {
-  if (M <= 0 || N <= 0) return;  // nothing to rebuild; the data may not exist
-  const std::size_t count = std::size_t(M) * std::size_t(N);
+// The inverse one line at a time through bpsconv, as the levels are
+// defined: the portable path, and the fast path's for shapes whose blocks
+// do not tile the input by exact halving (which only a direct kernel call
+// can produce: the gateway admits a side above 1 only as a multiple of
+// 2^L). m×n is the working shape.
+void vestran_plain(double *x, std::int32_t m, std::int32_t n, const double *h, std::int32_t lh,
+                   std::int32_t L, const double *y) {
+  const std::size_t count = std::size_t(m) * std::size_t(n);
   for (std::size_t k = 0; k < count; ++k) x[k] = y[k];
   if (L <= 0 || lh < 2) return;
-
-  // A column is treated as a row holding the same data.
-  const std::int32_t m = N == 1 ? 1 : M;
-  const std::int32_t n = N == 1 ? M : N;
-  const std::int32_t P = M > N ? M : N;
+  const std::int32_t P = m > n ? m : n;
 
   // Coarsest block: n / 2^(L-1) columns and (for a matrix) m / 2^(L-1) rows,
   // by repeated halving. Once a side is 0 every block is empty and the
@@ -121,41 +116,20 @@ void vestran_by_lines(double *x, std::int32_t M, std::int32_t N, const double *h
   }
 }
 
-// Blocked kernels. Each output is still one sum from 0.0 with its terms in
+#if defined(LW_FAST_KERNELS)
+
+// The fast path. Each output is still one sum from 0.0 with its terms in
 // increasing k, the low-pass term and then the high-pass term; only
 // independent outputs (consecutive output pairs of a line, or the same pair
 // of many rows) share vector lanes, so no bit of any sum changes.
-constexpr std::int32_t kStep = 16;  // output pairs per block of a line: two sets of lanes
-                                    // for each of its two sums
+constexpr std::int32_t kStep = 2 * kLanes;  // output pairs per block of a line: two sets of
+                                            // lanes for each of its two sums
 
 // Tap k of the four sums: e0/e1 the low/high terms of out[2i], o0/o1 those
 // of out[2i+1].
 struct Taps {
   const double *e0, *e1, *o0, *o1;
 };
-
-// The lanes of e and o interleaved: e[0], o[0], .. e[3], o[3], and
-// e[4], o[4], .. e[7], o[7].
-#if defined(__clang__)
-#define LW_SHUFFLE4(x, y, i, j, k, l) __builtin_shufflevector(x, y, i, j, k, l)
-#define LW_SHUFFLE2(x, y, i, j) __builtin_shufflevector(x, y, i, j)
-#else
-typedef long long Index4 __attribute__((vector_size(4 * sizeof(long long))));
-typedef long long Index2 __attribute__((vector_size(2 * sizeof(long long))));
-#define LW_SHUFFLE4(x, y, i, j, k, l) __builtin_shuffle(x, y, Index4{i, j, k, l})
-#define LW_SHUFFLE2(x, y, i, j) __builtin_shuffle(x, y, Index2{i, j})
-#endif
-[[maybe_unused]] inline Quads interleave(Quad e, Quad o) {
-  return {LW_SHUFFLE4(e, o, 0, 4, 1, 5), LW_SHUFFLE4(e, o, 2, 6, 3, 7)};
-}
-[[maybe_unused]] inline Quads interleave_low(Quads e, Quads o) { return interleave(e.a, o.a); }
-[[maybe_unused]] inline Quads interleave_high(Quads e, Quads o) { return interleave(e.b, o.b); }
-inline Pairs interleave(Pair e0, Pair e1, Pair o0, Pair o1) {
-  return {LW_SHUFFLE2(e0, o0, 0, 2), LW_SHUFFLE2(e0, o0, 1, 3), LW_SHUFFLE2(e1, o1, 0, 2),
-          LW_SHUFFLE2(e1, o1, 1, 3)};
-}
-inline Pairs interleave_low(Pairs e, Pairs o) { return interleave(e.a, e.b, o.a, o.b); }
-inline Pairs interleave_high(Pairs e, Pairs o) { return interleave(e.c, e.d, o.c, o.d); }
 
 // Tap k of sixteen output pairs, two sets of lanes: the even sums take the
 // low-pass then the high-pass product, and so do the odd ones. a and d point
@@ -164,8 +138,8 @@ template <class Lane>
 __attribute__((always_inline)) inline void add_tap(Lane &e0, Lane &o0, Lane &e1, Lane &o1,
                                                    const double *a, const double *d,
                                                    const Taps &g, std::int32_t k) {
-  const Lane a0 = load<Lane>(a), a1 = load<Lane>(a + 8), d0 = load<Lane>(d),
-             d1 = load<Lane>(d + 8);
+  const Lane a0 = load<Lane>(a), a1 = load<Lane>(a + kLanes), d0 = load<Lane>(d),
+             d1 = load<Lane>(d + kLanes);
   const double ge0 = g.e0[k], ge1 = g.e1[k], go0 = g.o0[k], go1 = g.o1[k];
   e0 = e0 + a0 * ge0;
   e1 = e1 + a1 * ge0;
@@ -183,7 +157,6 @@ __attribute__((always_inline)) inline void add_tap(Lane &e0, Lane &o0, Lane &e1,
 // the coefficients the block reads. The taps are loaded eight pairs at a
 // time (written per lane, GCC would carry single coefficients from one tap
 // to the next in registers and never form a vector load).
-static_assert(kStep == 16, "a block of pairs is two sets of lanes of each sum");
 // Always inlined: called, it would be built for the baseline only.
 template <class Lane>
 __attribute__((always_inline)) inline void synthesise_pairs(const double *a, const double *d,
@@ -195,9 +168,9 @@ __attribute__((always_inline)) inline void synthesise_pairs(const double *a, con
       add_tap(e0, o0, e1, o1, a + k, d + k, g, k);
     }
     store(out, interleave_low(e0, o0));  // out[2b] = e[b], out[2b + 1] = o[b]
-    store(out + 8, interleave_high(e0, o0));
-    store(out + 16, interleave_low(e1, o1));
-    store(out + 24, interleave_high(e1, o1));
+    store(out + kLanes, interleave_high(e0, o0));
+    store(out + 2 * kLanes, interleave_low(e1, o1));
+    store(out + 3 * kLanes, interleave_high(e1, o1));
     return;
   }
   // a short block: read no coefficient past the last pair's
@@ -229,7 +202,7 @@ __attribute__((always_inline)) inline void synthesise_pairs(const double *a, con
 // another in a matrix lie a column apart, which the hardware does not
 // prefetch across.
 template <class Lane>
-__attribute__((always_inline)) inline void synthesise_line_impl(const double *lo, const double *hi,
+__attribute__((always_inline)) inline void synthesise_line_lanes(const double *lo, const double *hi,
                                                                 std::int32_t H, std::int32_t lhh,
                                                                 const Taps &g, double *A, double *D,
                                                                 double *out, const double *next) {
@@ -249,10 +222,8 @@ __attribute__((always_inline)) inline void synthesise_line_impl(const double *lo
        i0 -= kStep) {
     const std::int32_t nb = H - i0 < kStep ? H - i0 : kStep;
     if (next) {
-      __builtin_prefetch(next + i0);
-      __builtin_prefetch(next + i0 + 8);
-      __builtin_prefetch(next + H + i0);
-      __builtin_prefetch(next + H + i0 + 8);
+      prefetch(next + i0, kStep);
+      prefetch(next + H + i0, kStep);
     }
     synthesise_pairs<Lane>(a + i0, d + i0, lhh, g, nb, out + 2 * std::ptrdiff_t(i0));
   }
@@ -261,33 +232,10 @@ __attribute__((always_inline)) inline void synthesise_line_impl(const double *lo
     synthesise_pairs<Lane>(A + i0, D + i0, lhh, g, nb, out + 2 * std::ptrdiff_t(i0));
   }
 }
-#if defined(LW_LANE_VARIANTS)
-LW_LANES_DEFAULT void synthesise_line(const double *lo, const double *hi, std::int32_t H,
-                                      std::int32_t lhh, const Taps &g, double *A, double *D,
-                                      double *out, const double *next = nullptr) {
-  synthesise_line_impl<Pairs>(lo, hi, H, lhh, g, A, D, out, next);
-}
-#if !defined(LASSOWAVE_WAVELET_ISA_AVX512F)
-LW_LANES_AVX2 void synthesise_line(const double *lo, const double *hi, std::int32_t H,
-                                   std::int32_t lhh, const Taps &g, double *A, double *D,
-                                   double *out, const double *next = nullptr) {
-  synthesise_line_impl<Quads>(lo, hi, H, lhh, g, A, D, out, next);
-}
-#endif
-#if !defined(LASSOWAVE_WAVELET_ISA_AVX2)
-LW_LANES_AVX512F void synthesise_line(const double *lo, const double *hi, std::int32_t H,
-                                      std::int32_t lhh, const Taps &g, double *A, double *D,
-                                      double *out, const double *next = nullptr) {
-  synthesise_line_impl<Quads>(lo, hi, H, lhh, g, A, D, out, next);
-}
-#endif
-#else
-LW_ISA_VARIANTS void synthesise_line(const double *lo, const double *hi, std::int32_t H,
-                                     std::int32_t lhh, const Taps &g, double *A, double *D,
-                                     double *out, const double *next = nullptr) {
-  synthesise_line_impl<Pairs>(lo, hi, H, lhh, g, A, D, out, next);
-}
-#endif
+LW_LANES(synthesise_line,
+         (const double *lo, const double *hi, std::int32_t H, std::int32_t lhh, const Taps &g,
+          double *A, double *D, double *out, const double *next),
+         (lo, hi, H, lhh, g, A, D, out, next))
 
 // Row pass of output pair t (columns 2t and 2t + 1) over all R rows of a
 // block, the rows in vector lanes. Tap k reads low and high coefficient
@@ -296,42 +244,42 @@ LW_ISA_VARIANTS void synthesise_line(const double *lo, const double *hi, std::in
 // or, for a coefficient before the first, at lo_wrap/hi_wrap +
 // (first + k + lhh - 1)*R (the periodic extension).
 template <class Lane>
-__attribute__((always_inline)) inline void synthesise_columns_impl(
+__attribute__((always_inline)) inline void synthesise_columns_lanes(
     double *even, double *odd, std::int32_t R, std::int32_t first, std::int32_t lhh, const Taps &g,
     const double *lo_ring, const double *hi_ring, const double *lo_wrap, const double *hi_wrap) {
   const std::int32_t lhm = lhh - 1;
-  const std::int32_t s0 = first >= 0 ? first % lhh : 0;  // slot of the first tap in the ring
-  auto column = [&](std::int32_t k, std::int32_t &s, const double *&a, const double *&d) {
+  const std::int32_t slot0 = first >= 0 ? first % lhh : 0;  // slot of the first tap in the ring
+  auto column = [&](std::int32_t k, std::int32_t &slot, const double *&a, const double *&d) {
     const std::int32_t c = first + k;
     if (c < 0) {
       a = lo_wrap + std::ptrdiff_t(c + lhm) * R;
       d = hi_wrap + std::ptrdiff_t(c + lhm) * R;
     } else {
-      a = lo_ring + std::ptrdiff_t(s) * R;
-      d = hi_ring + std::ptrdiff_t(s) * R;
-      s = s + 1 == lhh ? 0 : s + 1;
+      a = lo_ring + std::ptrdiff_t(slot) * R;
+      d = hi_ring + std::ptrdiff_t(slot) * R;
+      slot = slot + 1 == lhh ? 0 : slot + 1;
     }
   };
   std::int32_t b = 0;
-  for (; b + 16 <= R; b += 16) {
+  for (; b + 2 * kLanes <= R; b += 2 * kLanes) {
     Lane e0 = {}, e1 = {}, o0 = {}, o1 = {};
-    std::int32_t s = s0;
+    std::int32_t slot = slot0;
     for (std::int32_t k = 0; k < lhh; ++k) {
       const double *a, *d;
-      column(k, s, a, d);
+      column(k, slot, a, d);
       add_tap(e0, o0, e1, o1, a + b, d + b, g, k);
     }
     store(even + b, e0);
-    store(even + b + 8, e1);
+    store(even + b + kLanes, e1);
     store(odd + b, o0);
-    store(odd + b + 8, o1);
+    store(odd + b + kLanes, o1);
   }
-  for (; b + 8 <= R; b += 8) {
+  for (; b + kLanes <= R; b += kLanes) {
     Lane e0 = {}, o0 = {};
-    std::int32_t s = s0;
+    std::int32_t slot = slot0;
     for (std::int32_t k = 0; k < lhh; ++k) {
       const double *a, *d;
-      column(k, s, a, d);
+      column(k, slot, a, d);
       const Lane a0 = load<Lane>(a + b), d0 = load<Lane>(d + b);
       e0 = e0 + a0 * g.e0[k];
       e0 = e0 + d0 * g.e1[k];
@@ -343,10 +291,10 @@ __attribute__((always_inline)) inline void synthesise_columns_impl(
   }
   for (; b < R; ++b) {
     double e = 0.0, o = 0.0;
-    std::int32_t s = s0;
+    std::int32_t slot = slot0;
     for (std::int32_t k = 0; k < lhh; ++k) {
       const double *a, *d;
-      column(k, s, a, d);
+      column(k, slot, a, d);
       e = e + a[b] * g.e0[k];
       e = e + d[b] * g.e1[k];
       o = o + a[b] * g.o0[k];
@@ -356,60 +304,22 @@ __attribute__((always_inline)) inline void synthesise_columns_impl(
     odd[b] = o;
   }
 }
-#if defined(LW_LANE_VARIANTS)
-LW_LANES_DEFAULT void synthesise_columns(double *even, double *odd, std::int32_t R,
-                                         std::int32_t first, std::int32_t lhh, const Taps &g,
-                                         const double *lo_ring, const double *hi_ring,
-                                         const double *lo_wrap, const double *hi_wrap) {
-  synthesise_columns_impl<Pairs>(even, odd, R, first, lhh, g, lo_ring, hi_ring, lo_wrap, hi_wrap);
-}
-#if !defined(LASSOWAVE_WAVELET_ISA_AVX512F)
-LW_LANES_AVX2 void synthesise_columns(double *even, double *odd, std::int32_t R, std::int32_t first,
-                                      std::int32_t lhh, const Taps &g, const double *lo_ring,
-                                      const double *hi_ring, const double *lo_wrap,
-                                      const double *hi_wrap) {
-  synthesise_columns_impl<Quads>(even, odd, R, first, lhh, g, lo_ring, hi_ring, lo_wrap, hi_wrap);
-}
-#endif
-#if !defined(LASSOWAVE_WAVELET_ISA_AVX2)
-LW_LANES_AVX512F void synthesise_columns(double *even, double *odd, std::int32_t R,
-                                         std::int32_t first, std::int32_t lhh, const Taps &g,
-                                         const double *lo_ring, const double *hi_ring,
-                                         const double *lo_wrap, const double *hi_wrap) {
-  synthesise_columns_impl<Quads>(even, odd, R, first, lhh, g, lo_ring, hi_ring, lo_wrap, hi_wrap);
-}
-#endif
-#else
-LW_ISA_VARIANTS void synthesise_columns(double *even, double *odd, std::int32_t R,
-                                        std::int32_t first, std::int32_t lhh, const Taps &g,
-                                        const double *lo_ring, const double *hi_ring,
-                                        const double *lo_wrap, const double *hi_wrap) {
-  synthesise_columns_impl<Pairs>(even, odd, R, first, lhh, g, lo_ring, hi_ring, lo_wrap, hi_wrap);
-}
-#endif
+LW_LANES(synthesise_columns,
+         (double *even, double *odd, std::int32_t R, std::int32_t first, std::int32_t lhh,
+          const Taps &g, const double *lo_ring, const double *hi_ring, const double *lo_wrap,
+          const double *hi_wrap),
+         (even, odd, R, first, lhh, g, lo_ring, hi_ring, lo_wrap, hi_wrap))
 
-}  // namespace
-
-void VESTRAN(double *x, std::int32_t M, std::int32_t N, const double *h, std::int32_t lh,
-             std::int32_t L, const double *y) {
-  if (M <= 0 || N <= 0) return;  // nothing to rebuild; the data may not exist
-  const std::int32_t m = N == 1 ? 1 : M;
-  const std::int32_t n = N == 1 ? M : N;
-
-  // The blocked passes need the blocks to tile the input by exact halving
-  // with even sides (the gateway's size checks guarantee that for every
-  // L >= 1): then level 1 rewrites every entry, so x need not start as a
-  // copy of y; coefficients are read from y where no coarser level has
-  // written. Everything else goes the line-by-line way.
-  bool blocked = L >= 1 && L <= 30 && lh >= 2;
-  if (blocked) {
-    const std::int64_t scale = std::int64_t(1) << (L - 1);
-    blocked = n % (2 * scale) == 0 && (m == 1 || m % (2 * scale) == 0);
-  }
-  if (!blocked) {
-    vestran_by_lines(x, M, N, h, lh, L, y);
-    return;
-  }
+// The inverse with the rows in vector lanes. Needs the blocks to tile the
+// input by exact halving with even sides (the gateway's size checks
+// guarantee that for every L >= 1): then level 1 rewrites every entry, so x
+// need not start as a copy of y; coefficients are read from y where no
+// coarser level has written. Says whether the shape allowed it.
+bool vestran_fast(double *x, std::int32_t m, std::int32_t n, const double *h, std::int32_t lh,
+                  std::int32_t L, const double *y) {
+  if (L < 1 || L > 30 || lh < 2) return false;
+  const std::int64_t scale = std::int64_t(1) << (L - 1);
+  if (n % (2 * scale) != 0 || (m > 1 && m % (2 * scale) != 0)) return false;
 
   // All scratch at once:
   //  - the taps of the four sums, lhh each;
@@ -419,7 +329,7 @@ void VESTRAN(double *x, std::int32_t M, std::int32_t N, const double *h, std::in
   //    periodic extension of 2*(lhh - 1), m doubles each.
   const std::int32_t lhh = lh / 2;
   const std::size_t lhm = std::size_t(lhh) - 1;
-  const std::size_t P = std::size_t(M > N ? M : N);
+  const std::size_t P = std::size_t(m > n ? m : n);
   const std::size_t wrap = lhm + kStep;
   const std::size_t line_len = lhm + (P / 2 < wrap ? P / 2 : wrap) + kStep;
   const std::size_t columns = m > 1 ? (2 * std::size_t(lhh) + 2 * lhm) * std::size_t(m) : 0;
@@ -449,7 +359,7 @@ void VESTRAN(double *x, std::int32_t M, std::int32_t N, const double *h, std::in
     // at the coarsest level; every other coefficient is still y's.
     const double *low = k == L ? y : x;
     if (m == 1) {
-      synthesise_line(low, y + H, H, lhh, g, A, D, x);
+      synthesise_line(low, y + H, H, lhh, g, A, D, x, nullptr);
       continue;
     }
     // A matrix level goes by output pairs of the rows, from the last down.
@@ -489,6 +399,23 @@ void VESTRAN(double *x, std::int32_t M, std::int32_t N, const double *h, std::in
       synthesise_columns(even, even + m, R, first, lhh, g, lo_ring, hi_ring, lo_wrap, hi_wrap);
     }
   }
+  return true;
+}
+
+#endif  // LW_FAST_KERNELS
+
+}  // namespace
+
+void VESTRAN(double *x, std::int32_t M, std::int32_t N, const double *h, std::int32_t lh,
+             std::int32_t L, const double *y) {
+  if (M <= 0 || N <= 0) return;  // nothing to rebuild; the data may not exist
+  // A column is treated as a row holding the same data.
+  const std::int32_t m = N == 1 ? 1 : M;
+  const std::int32_t n = N == 1 ? M : N;
+#if defined(LW_FAST_KERNELS)
+  if (vestran_fast(x, m, n, h, lh, L, y)) return;
+#endif
+  vestran_plain(x, m, n, h, lh, L, y);
 }
 
 }  // namespace lw::wavelet

@@ -1,13 +1,14 @@
-// The instruction-set variants of the wavelet kernels, for the suites that
-// compare results bit for bit. A wavelet module carries a baseline, an AVX2
-// and an AVX-512F version of its hot loops, and the loader runs the widest
-// one the CPU has, so one process only ever sees one of them. The test host
-// therefore also gets builds that carry only the baseline and one wider
-// variant, compiled exactly as in the shipped module, in
-// testhost/isa/<variant>/ (tests/CMakeLists.txt, wavelet/kernel_targets.h).
-// A suite derived from OnEachPath runs each case on the module as shipped
-// ("dispatched") and on every variant, skipping those the CPU (or the
-// build) lacks.
+// The paths of the wavelet kernels, for the suites that compare results bit
+// for bit. A wavelet module carries a baseline, an AVX2 and an AVX-512F
+// version of its fast path, and the loader runs the widest one the CPU has,
+// so one process only ever sees one of them; the portable path (its step
+// function line by line) is what non-GNU compilers build. The test host
+// therefore also gets builds of the plain path and builds that carry only
+// the baseline and one wider version, compiled exactly as in the shipped
+// module, in testhost/isa/<variant>/ (cmake's
+// lassowave_add_isa_test_modules, wavelet/lanes.h). A suite derived from
+// OnEachPath runs each case on the module as shipped ("dispatched") and on
+// every variant, skipping those the CPU (or the build) lacks.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -22,11 +23,12 @@
 
 namespace lwtest::isa {
 
-enum class Path { dispatched, baseline, avx2, avx512f };
+enum class Path { dispatched, plain, baseline, avx2, avx512f };
 
 inline std::string path_name(Path p) {
   switch (p) {
     case Path::dispatched: return "dispatched";
+    case Path::plain: return "plain";
     case Path::baseline: return "baseline";
     case Path::avx2: return "avx2";
     case Path::avx512f: return "avx512f";
@@ -37,14 +39,22 @@ inline std::string path_name(Path p) {
 inline void PrintTo(Path p, std::ostream *os) { *os << path_name(p); }
 
 inline bool available(Path p) {
-  if (p == Path::dispatched) return true;
-#if defined(LASSOWAVE_ISA_TEST_MODULES) && defined(__x86_64__) && \
-    (defined(__GNUC__) || defined(__clang__))
-  if (p == Path::baseline) return true;
-  if (p == Path::avx2) return __builtin_cpu_supports("avx2");
-  if (p == Path::avx512f) return __builtin_cpu_supports("avx512f");
+  switch (p) {
+    case Path::dispatched: return true;
+#if defined(LASSOWAVE_ISA_TEST_PLAIN)
+    case Path::plain: return true;
 #endif
-  return false;
+#if defined(LASSOWAVE_ISA_TEST_BASELINE)
+    case Path::baseline: return true;
+#endif
+#if defined(LASSOWAVE_ISA_TEST_AVX2)
+    case Path::avx2: return __builtin_cpu_supports("avx2");
+#endif
+#if defined(LASSOWAVE_ISA_TEST_AVX512F)
+    case Path::avx512f: return __builtin_cpu_supports("avx512f");
+#endif
+    default: return false;
+  }
 }
 
 // The variant the wavelet helpers of these suites call; OnEachPath sets it
@@ -71,7 +81,7 @@ inline const testhost::Module &wavelet_module(const std::string &name) {
 }
 
 inline std::vector<Path> all_paths() {
-  return {Path::dispatched, Path::baseline, Path::avx2, Path::avx512f};
+  return {Path::dispatched, Path::plain, Path::baseline, Path::avx2, Path::avx512f};
 }
 
 inline std::string param_name(const ::testing::TestParamInfo<Path> &info) {
