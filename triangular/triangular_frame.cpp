@@ -138,7 +138,7 @@ void run_gateway(const Solver &solver, int nlhs, mxArray *plhs[], int nrhs,
   const mxArray *factor = prhs[0];
   const mxArray *rhs = prhs[1];
 
-  // Step 3: the right-hand side.
+  // The right-hand side first: its class, its row count, its columns.
   require_real_double(rhs, w, 2, "b");
   const std::size_t rows = mxGetM(rhs);
   require_int32_size(rows, w, 2, "b", "rows");
@@ -158,7 +158,8 @@ void run_gateway(const Solver &solver, int nlhs, mxArray *plhs[], int nrhs,
     b = mxGetPr(rhs);
   }
 
-  // Steps 4 and 5, then what the factor must be before any entry is read.
+  // The factor: square to b, sparse, then what it must be before any entry
+  // is read.
   if (mxGetN(factor) != rows) fail(solver.square_message);
   if (!mxIsSparse(factor)) fail(solver.sparse_message);
   require_real_double(factor, w, 1, solver.factor_name);
@@ -167,8 +168,8 @@ void run_gateway(const Solver &solver, int nlhs, mxArray *plhs[], int nrhs,
     const ColumnStarts s = require_column_starts(factor, m, w, 1, solver.factor_name);
     const mwIndex *ir = mxGetIr(factor);
     const mwIndex *jc = mxGetJc(factor);
-    // Step 6 reads the last entry of column 0 (forward) or of column m-1
-    // (backward).
+    // Lower (forward) or upper (backward) triangular, as far as the last
+    // entry of column 0 or of column m-1 tells.
     const std::int32_t tested = solver.direction == Direction::forward ? 0 : m - 1;
     if (jc[tested + 1] == jc[tested]) fail_empty_column(tested, w, solver.factor_name);
     // The row is compared as a signed value whatever the index type, so a
@@ -183,10 +184,10 @@ void run_gateway(const Solver &solver, int nlhs, mxArray *plhs[], int nrhs,
     if (s.first_empty >= 0) fail_empty_column(s.first_empty, w, solver.factor_name);
   }
 
-  // Steps 7 and 8. The kernels check every row index as they read it (a
-  // separate pass would read all of them from memory once more); a factor
-  // with a row outside the system is rejected here, and the x computed from
-  // it is reclaimed by the host with the error.
+  // The result, then the substitution. The kernels check every row index as
+  // they read it (a separate pass would read all of them from memory once
+  // more); a factor with a row outside the system is rejected here, and the
+  // x computed from it is reclaimed by the host with the error.
   mxArray *x = create_result(nlhs, plhs, 0, rows, 1);
   if (m > 0) {
     const double *v = mxGetPr(factor);

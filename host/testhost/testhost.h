@@ -73,8 +73,7 @@ class Module {
   // Calls mexFunction with nlhs requested results and `slots` result slots
   // (slots < 0: the host default, max(nlhs, 1)).
   CallResult call(int nlhs, const std::vector<const mxArray *> &args, int slots = -1) const;
-  // The names this module's shared object exports in its dynamic symbol
-  // table, as "name@version".
+  // The shared object the module was loaded from.
   const std::string &path() const { return path_; }
 
  private:

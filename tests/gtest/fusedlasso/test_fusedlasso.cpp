@@ -196,7 +196,7 @@ TEST(Lunderjack, TwoRuns) {
   EXPECT_EQ(j.h, (std::vector<double>{a, a, a, b, b}));
 }
 
-TEST(Lunderjack, PartExamples) {
+TEST(Lunderjack, WorkedExamples) {
   Jacobian one = structure({0, 1, 0});
   EXPECT_EQ(one.d, (std::vector<double>{1, 0, 0, 1}));
   EXPECT_EQ(one.columns, 1u);
@@ -354,7 +354,7 @@ std::vector<double> denoise(const std::vector<double> &y, double lambda) {
   return denoise(testhost::column(y), lambda);
 }
 
-TEST(Zelmonte, PartExamples) {
+TEST(Zelmonte, WorkedExamples) {
   EXPECT_EQ(denoise({0, 0, 10, 10}, 1), (std::vector<double>{0.5, 0.5, 9.5, 9.5}));
   const std::vector<double> y{3, -1, 4, 1e-300, 5, 9, -2.5};
   EXPECT_EQ(denoise(y, 0), y);
