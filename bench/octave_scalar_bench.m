@@ -6,7 +6,7 @@
 %   sandrevo  7 inputs, 3 outputs      gravenmor 5 inputs, 8 outputs
 %
 % The two are timed in alternating rounds of `calls` calls each, in this one
-% session; each time is the best round. Prints lines "RESULT <key> <value>"
+% session (fastest.m); each time is the best round. Prints lines "RESULT <key> <value>"
 % (microseconds per call, and the ratio module / trivial). For vintrask and
 % gravenmor, the m-file peers in bench/mfile_peers/ (the same computation as
 % a plain m-file function) are timed the same way (mfile_us_per_call).
@@ -17,13 +17,14 @@
 if ~exist('calls', 'var'), calls = 20000; end
 if ~exist('rounds', 'var'), rounds = 15; end
 
-% Each round is one loop of direct calls, compiled once by eval, so the time
-% is the host's call path and the module, with no function-handle overhead.
-function t = per_call(name, args, nout, calls)
+% A loop of `calls` direct calls, run by eval, so that the time is the
+% host's call path and the module's, with one function-handle call per loop.
+function f = calls_of(name, args, nout, calls)
   outs = sprintf('o%d,', 1:nout);
-  code = sprintf('tic; for k = 1:%d, [%s] = %s(%s); end; t = toc;', calls, outs(1:end-1), name, args);
+  f = @() run_code(sprintf('for k = 1:%d, [%s] = %s(%s); end', calls, outs(1:end-1), name, args));
+end
+function run_code(code)
   eval(code);
-  t = t / calls;
 end
 
 addpath(fullfile(fileparts(mfilename('fullpath')), 'mfile_peers'));
@@ -41,22 +42,16 @@ for c = 1:rows(cases)
     printf('RESULT octave/scalar/%s/status not_built\n', name);
     continue;
   end
-  per_call(name, args, nout, 10);  % load both modules before the clock starts
-  per_call('trivial_mex', args, nout, 10);
-  tm = inf; tt = inf;
-  for r = 1:rounds
-    tm = min(tm, per_call(name, args, nout, calls));
-    tt = min(tt, per_call('trivial_mex', args, nout, calls));
-  end
+  fastest(1, calls_of(name, args, nout, 10), calls_of('trivial_mex', args, nout, 10));  % load both
+  t = fastest(rounds, calls_of(name, args, nout, calls), calls_of('trivial_mex', args, nout, calls));
+  tm = t(1) / calls;
+  tt = t(2) / calls;
   printf('RESULT octave/scalar/%s/us_per_call %.4f\n', name, 1e6 * tm);
   printf('RESULT octave/scalar/%s/trivial_us_per_call %.4f\n', name, 1e6 * tt);
   printf('RESULT octave/scalar/%s/ratio %.4f\n', name, tm / tt);
   if ~isempty(peer) && exist(peer, 'file') == 2
-    per_call(peer, args, nout, 10);
-    tp = inf;
-    for r = 1:max(3, floor(rounds / 3))
-      tp = min(tp, per_call(peer, args, nout, calls));
-    end
+    fastest(1, calls_of(peer, args, nout, 10));
+    tp = fastest(max(3, floor(rounds / 3)), calls_of(peer, args, nout, calls)) / calls;
     printf('RESULT octave/scalar/%s/mfile_us_per_call %.4f\n', name, 1e6 * tp);
   end
 end

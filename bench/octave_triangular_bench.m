@@ -28,13 +28,6 @@ if ~exist('repeats', 'var'), repeats = 5; end
 if ~exist('factor_file', 'var'), factor_file = ''; end
 if ~exist('baseline', 'var'), baseline = ''; end
 
-function t = best_time(f, repeats)
-  t = inf;
-  for k = 1:repeats
-    tic; f(); t = min(t, toc);
-  end
-end
-
 function write_factor(path, R)
   [i, ~, v] = find(R);
   jc = [0; cumsum(full(sum(R ~= 0, 1)))'];
@@ -55,12 +48,12 @@ function report(label, R, repeats, baseline)
   y = hobrinth(Rt, b);
   err_f = norm(x - L \ b) / norm(x);
   err_b = norm(y - U \ b) / norm(y);
-  tf = best_time(@() fenwarix(R, b), repeats);
-  tft = best_time(@() R' \ b, repeats);
-  tfl = best_time(@() L \ b, repeats);
-  tb = best_time(@() hobrinth(Rt, b), repeats);
-  tbt = best_time(@() Rt' \ b, repeats);
-  tbu = best_time(@() U \ b, repeats);
+  tf = fastest(repeats, @() fenwarix(R, b));
+  tft = fastest(repeats, @() R' \ b);
+  tfl = fastest(repeats, @() L \ b);
+  tb = fastest(repeats, @() hobrinth(Rt, b));
+  tbt = fastest(repeats, @() Rt' \ b);
+  tbu = fastest(repeats, @() U \ b);
   e = nnz(R);
   printf('%-28s n = %8d  nnz = %9d\n', label, n, e);
   printf('  fenwarix(R, b)   %8.2f ms  %5.2f ns/entry | R''\\b %8.2f ms (ratio %5.2f) | L\\b %8.2f ms (ratio %5.2f) | rel. diff %.1e\n', ...
@@ -73,8 +66,8 @@ function report(label, R, repeats, baseline)
     if ~isequal(f_old(R, b), x) || ~isequal(b_old(Rt, b), y)
       printf('  %s build gives different bits\n', baseline);
     end
-    tfo = best_time(@() f_old(R, b), repeats);
-    tbo = best_time(@() b_old(Rt, b), repeats);
+    tfo = fastest(repeats, @() f_old(R, b));
+    tbo = fastest(repeats, @() b_old(Rt, b));
     printf('  %sfenwarix %8.2f ms  %5.2f ns/entry (this build: ratio %5.2f)\n', baseline, ...
            1e3 * tfo, 1e9 * tfo / e, tf / tfo);
     printf('  %shobrinth %8.2f ms  %5.2f ns/entry (this build: ratio %5.2f)\n', baseline, ...

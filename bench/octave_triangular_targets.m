@@ -22,13 +22,6 @@ if ~exist('grid', 'var'), grid = 700; end
 if ~exist('repeats', 'var'), repeats = 5; end
 if ~exist('factor_file', 'var'), factor_file = ''; end
 
-function t = best_time(f, repeats)
-  t = inf;
-  for k = 1:repeats
-    tic; f(); t = min(t, toc);
-  end
-end
-
 % R as bench_triangular reads it: int64 n and nnz, jc, 0-based ir, then v.
 function write_factor(path, R)
   [i, ~, v] = find(R);
@@ -61,27 +54,27 @@ out('n', n);
 out('entries', entries);
 if ~isempty(factor_file), write_factor(factor_file, R); end
 
-tp = best_time(@() sum(R, 1), repeats);
+tp = fastest(repeats, @() sum(R, 1));
 out('pass_ms', 1e3 * tp);
 out('pass_ns_per_entry', 1e9 * tp / entries);
-tft = best_time(@() R' \ b, repeats);
+tft = fastest(repeats, @() R' \ b);
 out('octave_forward_ms', 1e3 * tft);
-tbt = best_time(@() Rt' \ b, repeats);
+tbt = fastest(repeats, @() Rt' \ b);
 out('octave_backward_ms', 1e3 * tbt);
-tbr = best_time(@() R \ b, repeats);
+tbr = fastest(repeats, @() R \ b);
 out('octave_R_backslash_ms', 1e3 * tbr);
 
 if exist('fenwarix', 'file') == 3
   x = fenwarix(R, b);
   out('fenwarix_rel_diff', norm(x - R' \ b) / norm(x));
-  tf = best_time(@() fenwarix(R, b), repeats);
+  tf = fastest(repeats, @() fenwarix(R, b));
   out('fenwarix_ms', 1e3 * tf);
   out('fenwarix_ns_per_entry', 1e9 * tf / entries);
 end
 if exist('hobrinth', 'file') == 3
   y = hobrinth(Rt, b);
   out('hobrinth_rel_diff', norm(y - R \ b) / norm(y));
-  tb = best_time(@() hobrinth(Rt, b), repeats);
+  tb = fastest(repeats, @() hobrinth(Rt, b));
   out('hobrinth_ms', 1e3 * tb);
   out('hobrinth_ns_per_entry', 1e9 * tb / entries);
 end

@@ -12,8 +12,8 @@
 %   redundant  ostrevin / quillomar 1-D 2^20, L = 5, 2 and 8 taps
 %                                   2-D 512x512, L = 3, 2 and 8 taps
 %
-% Module and floor are timed in alternation; each time is the best of
-% `repeats` calls. Prints lines
+% Module and floor are timed in alternation (fastest.m); each time is the
+% best of `repeats` calls. Prints lines
 % "RESULT octave/<case>/ms <t>" and "RESULT octave/<case>/floor_ms <t>",
 % with <case> named as in peer_pywt.py (e.g. redundant/2d/8/inverse). A
 % module that is not built prints "RESULT octave/<case>/status not_built".
@@ -37,15 +37,6 @@ function h = scaling_filter(taps)
   end
 end
 
-% Best times of f and g, called in alternation.
-function [tf, tg] = best_pair(f, g, repeats)
-  tf = inf; tg = inf;
-  for k = 1:repeats
-    tic; f(); tf = min(tf, toc);
-    tic; g(); tg = min(tg, toc);
-  end
-end
-
 % The floor of a call with two or three results of the sizes in `sizes`.
 function floor2(sizes), [a, b] = floor_mex(sizes); end     %#ok<ASGLU>
 function floor3(sizes), [a, b, c] = floor_mex(sizes); end  %#ok<ASGLU>
@@ -58,9 +49,9 @@ function run_quillomar(yl, yh, h, L), [x, l] = quillomar(yl, yh, h, L); end  %#o
 function report(key, f, sizes, repeats)
   if rows(sizes) == 3, g = @() floor3(sizes); else, g = @() floor2(sizes); end
   f(); g();  % load the modules, warm the inputs
-  [tf, tg] = best_pair(f, g, repeats);
-  printf('RESULT octave/%s/ms %.4f\n', key, 1e3 * tf);
-  printf('RESULT octave/%s/floor_ms %.4f\n', key, 1e3 * tg);
+  t = fastest(repeats, f, g);
+  printf('RESULT octave/%s/ms %.4f\n', key, 1e3 * t(1));
+  printf('RESULT octave/%s/floor_ms %.4f\n', key, 1e3 * t(2));
 end
 
 function built = have(name)

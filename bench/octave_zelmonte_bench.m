@@ -10,22 +10,13 @@
 %                   re-reads nearly all it has read since (3e4 samples)
 %
 % n = 1e6 and 1e7 for the first two. Module and floor are timed in
-% alternation; each time is the best of `repeats` calls. Prints lines "RESULT octave/zelmonte/<case>/<n>/ns_per_sample <v>"
+% alternation (fastest.m); each time is the best of `repeats` calls. Prints lines "RESULT octave/zelmonte/<case>/<n>/ns_per_sample <v>"
 % and ".../floor_ns_per_sample <v>".
 %
 % Run with the modules and floor_mex on the path, e.g. from the source tree:
 %   octave-cli --eval "addpath([pwd '/build/octave'], [pwd '/build/bench/octave']); run('bench/octave_zelmonte_bench.m')"
 
 if ~exist('repeats', 'var'), repeats = 5; end
-
-% Best times of f and g, called in alternation.
-function [tf, tg] = best_pair(f, g, repeats)
-  tf = inf; tg = inf;
-  for k = 1:repeats
-    tic; f(); tf = min(tf, toc);
-    tic; g(); tg = min(tg, toc);
-  end
-end
 
 function floor_call(n), x = floor_mex([n 1]); end  %#ok<NASGU>
 
@@ -64,8 +55,8 @@ for c = 1:rows(cases)
     y = make(n);
     run_zelmonte(y, lambda);  % load the modules, warm the input
     floor_call(n);
-    [t, tf] = best_pair(@() run_zelmonte(y, lambda), @() floor_call(n), repeats);
-    printf('RESULT octave/zelmonte/%s/%d/ns_per_sample %.4f\n', name, n, 1e9 * t / n);
-    printf('RESULT octave/zelmonte/%s/%d/floor_ns_per_sample %.4f\n', name, n, 1e9 * tf / n);
+    t = fastest(repeats, @() run_zelmonte(y, lambda), @() floor_call(n));
+    printf('RESULT octave/zelmonte/%s/%d/ns_per_sample %.4f\n', name, n, 1e9 * t(1) / n);
+    printf('RESULT octave/zelmonte/%s/%d/floor_ns_per_sample %.4f\n', name, n, 1e9 * t(2) / n);
   end
 end

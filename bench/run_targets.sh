@@ -39,8 +39,7 @@ if [[ ! -f $build/CMakeCache.txt ]]; then
   cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release >&2 || exit 1
 fi
 step "building the benchmarks and modules in $build"
-cmake --build "$build" -j "$jobs" --target bench_targets bench_triangular bench_fusedlasso \
-  bench_penalty lassowave_octave_modules bench_trivial_mex bench_floor_mex >&2 || exit 1
+cmake --build "$build" -j "$jobs" --target bench_targets bench_triangular bench_penalty lassowave_octave_modules bench_trivial_mex bench_floor_mex >&2 || exit 1
 
 rm -rf "$out"
 mkdir -p "$out"
@@ -84,7 +83,6 @@ octave_run octave_triangular_targets "repeats = 5; factor_file = '$out/laplacian
 LASSOWAVE_TRIANGULAR_FACTOR=$out/laplacian700.factor gbench bench_triangular \
   --benchmark_filter='^(one_pass_64|fenwarix_kernel_64|host_call/.*)/-1$' --benchmark_repetitions=3
 rm -f "$out/laplacian700.factor"
-gbench bench_fusedlasso --benchmark_filter='^zelmonte_vs_scalar/' --benchmark_repetitions=3
 octave_run octave_zelmonte_bench "repeats = 5;"
 gbench bench_penalty --benchmark_repetitions=3
 octave_run octave_scalar_bench

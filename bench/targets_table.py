@@ -10,6 +10,9 @@ are reported beside the targets and judged by none.
 
     targets_table.py <raw dir> <RESULTS.md> [--build <builddir>]
 
+It also rewrites the list of the targets not met in the README.md beside
+RESULTS.md (between its markers), from this table.
+
 Standard library only."""
 import argparse
 import datetime
@@ -75,11 +78,6 @@ class GBench:
     def counter(self, name, key, pick=min):
         values = [r[key] for r in self.find(name) if key in r]
         return pick(values) if values else None
-
-    def median_run(self, name, key):
-        """The repetition whose counter `key` is the median one."""
-        runs = sorted((r for r in self.find(name) if key in r), key=lambda r: r[key])
-        return runs[len(runs) // 2] if runs else None
 
 
 # ---------------------------------------------------------------- table
@@ -257,26 +255,15 @@ def triangular(t, raw):
 
 
 def zelmonte(t, raw):
-    g = GBench(os.path.join(raw, "bench_fusedlasso.json"))
     o = load_results(os.path.join(raw, "octave_zelmonte_bench.txt"))
-    t.section("zelmonte: ns per sample vs a plain scalar transcription of the scan",
-              "Test host, whole call against the transcription in bench_fusedlasso.cpp "
-              "(which also creates its result), alternating; the median of 3 repetitions. "
-              "Small λ: noise N(0,1), λ = 0.5; large λ: ~300 pieces + noise, λ = 1e4; worst: "
-              "log(1 + k), λ = 1e4, where each restart re-reads what was read since (the "
-              "reads per sample grow with n). Target: no slower than the transcription. "
-              "Octave rows: the call as users make it against creating and writing its "
-              "output once (information).")
+    t.section("zelmonte: ns per sample in octave-cli vs its output floor",
+              "The call as users make it against creating and writing its output once, in "
+              "alternation (information). Small λ: noise N(0,1), λ = 0.5; large λ: ~300 "
+              "pieces + noise, λ = 1e4; worst: log(1 + k), λ = 1e4, where each restart "
+              "re-reads what was read since.")
     cases = [("small_lambda", 1000000, "small λ, 10^6"), ("small_lambda", 10000000, "small λ, 10^7"),
              ("large_lambda", 1000000, "large λ, 10^6"), ("large_lambda", 10000000, "large λ, 10^7"),
              ("worst_log_ramp", 30000, "worst case log(1+k), 3·10^4")]
-    for name, n, label in cases:
-        run = g.median_run(f"zelmonte_vs_scalar/{name}/{n}", "vs_scalar")
-        reads = f" ({run['reads_per_sample']:.0f} reads/sample)" if run and name.startswith(
-            "worst") else ""
-        t.row(f"zelmonte {label}{reads}, test host vs scalar", run and run["ns_per_sample"],
-              run and run["scalar_ns_per_sample"], "ns", 1.0,
-              ratio=run and run["vs_scalar"])
     for name, n, label in cases:
         key = f"octave/zelmonte/{name}/{n}"
         t.row(f"zelmonte {label}, Octave vs output floor", o.get(f"{key}/ns_per_sample"),
@@ -304,6 +291,59 @@ def scalars(t, raw):
     for m in names:
         ms = g.best_ms(f"penalty_call/{m}")
         t.row(f"{m}, test host per call", ms, None, "µs", None, scale=1e3)
+
+
+# ---------------------------------------------------------------- why not met
+
+# What keeps a target out of reach when it is missed, by the start of its
+# row; bench/README.md lists every missed row of the latest table with this.
+REASONS = {
+    "ostrevin 1D 2^20, L=5, 2 taps vs `swt`":
+        "Octave's own output floor, creating the 48 MiB of results and writing them once, "
+        "takes about as long as PyWavelets' whole call: yh is larger than anything glibc "
+        "recycles, so every call pays fresh pages; ostrevin is within a few percent of "
+        "that floor.",
+    "ostrevin 2D 512², L=3, 8 taps, Octave vs Octave floor":
+        "the transform is 75.5 million multiplies and adds, kept apart and in order; "
+        "through the test host it runs at about 45% of what this core can issue, and the "
+        "target would need over 60%.",
+    "fenwarix(R, b), test host vs one pass":
+        "each x is one serial sum, as the evaluation order requires, gathering x at "
+        "scattered rows; the one-pass yardstick has eight accumulators and no chain, and "
+        "moves by ±10% with the machine's load.",
+    "fenwarix(R, b), Octave vs one pass":
+        "as through the test host, plus Octave's call overhead.",
+}
+
+
+def readme_unmet(t):
+    """The README lines listing the targets missed in this table."""
+    if not t.missed and not t.missing:
+        return [f"All {t.met} targets are met at the latest table."]
+    lines = [f"At the latest table, {t.met} of {t.met + len(t.missed) + len(t.missing)} "
+             "targets are met. The others:", ""]
+    for case in t.missed:
+        why = next((r for k, r in REASONS.items() if case.startswith(k)), "")
+        lines.append(f"- **{case}**" + (f": {why}" if why else ""))
+    for case in t.missing:
+        lines.append(f"- **{case}**: no figure in the latest run.")
+    return lines
+
+
+def write_readme_unmet(path, t):
+    """Replaces the text between the markers of bench/README.md."""
+    begin, end = "<!-- unmet targets: written by targets_table.py -->", "<!-- end -->"
+    try:
+        with open(path) as f:
+            text = f.read()
+    except OSError:
+        return
+    i, j = text.find(begin), text.find(end, text.find(begin))
+    if i < 0 or j < 0:
+        return
+    body = "\n".join(readme_unmet(t))
+    with open(path, "w") as f:
+        f.write(text[:i + len(begin)] + "\n" + body + "\n" + text[j:])
 
 
 # ---------------------------------------------------------------- header
@@ -387,6 +427,7 @@ def main():
     text = "\n".join(head) + "\n" + t.markdown()
     with open(a.results, "w") as f:
         f.write(text)
+    write_readme_unmet(os.path.join(os.path.dirname(os.path.abspath(a.results)), "README.md"), t)
     sys.stdout.write(text)
     print(f"\nwritten to {a.results}", file=sys.stderr)
 
