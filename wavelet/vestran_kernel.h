@@ -12,10 +12,11 @@ namespace lw::wavelet {
 // each a column pass (for a matrix) followed by a row pass. An M×1 column is
 // treated as the 1×M row holding the same data. L <= 0 leaves the copy.
 // Needs lh >= 2 (with fewer taps x is left a copy of y); an input with no
-// elements is not touched. Scratch comes from mxCalloc, once: 4*lhh +
-// 2*(lhh - 1 + min(P/2, lhh + 15) + 16), plus (4*lhh - 2)*M for a matrix
-// (2*lhh - 1 columns of the column pass, low and high), doubles, lhh =
-// lh/2, P the longer side.
+// elements is not touched. Scratch comes from mxCalloc, once: on the fast
+// path 4*lhh + 2*(lhh - 1 + min(P/2, lhh + 15) + 16), plus (4*lhh - 2)*M
+// for a matrix (2*lhh - 1 columns of the column pass, low and high),
+// doubles; on the plain path P + 2*(P + lhh - 1) + 2*lh; lhh = lh/2, P the
+// longer side.
 void VESTRAN(double *x, std::int32_t M, std::int32_t N, const double *h, std::int32_t lh,
              std::int32_t L, const double *y);
 
