@@ -409,8 +409,8 @@ void OSTREVIN(const double *x, std::int32_t M, std::int32_t N, const double *h, 
     return;
   }
 
-  // All scratch at once: the analysis filters h0 and h1 (lh each), then the
-  // work area of the path taken.
+  // All scratch at once: the work area of the path taken, then the analysis
+  // filters h0 and h1 (lh each).
   const std::int32_t P = m > n ? m : n;
 #if defined(LW_FAST_KERNELS)
   // A long line runs all its levels in one sweep when the windows take no
@@ -424,9 +424,9 @@ void OSTREVIN(const double *x, std::int32_t M, std::int32_t N, const double *h, 
   // A segment of P + lh - 1 and two output lines of P.
   const std::size_t work = std::size_t(P) + std::size_t(lh) - 1 + 2 * std::size_t(P);
 #endif
-  double *h0 = static_cast<double *>(mxCalloc(2 * std::size_t(lh) + work, sizeof(double)));
+  double *w = static_cast<double *>(mxCalloc(work + 2 * std::size_t(lh), sizeof(double)));
+  double *h0 = w + work;
   double *h1 = h0 + lh;
-  double *w = h1 + lh;
 
   // Analysis filters: h reversed, and h with the even-indexed taps negated.
   for (std::int32_t i = 0; i < lh; ++i) {
