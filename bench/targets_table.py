@@ -298,11 +298,14 @@ def scalars(t, raw):
 # What keeps a target out of reach when it is missed, by the start of its
 # row; bench/README.md lists every missed row of the latest table with this.
 REASONS = {
-    "ostrevin 1D 2^20, L=5, 2 taps vs `swt`":
-        "Octave's own output floor, creating the 48 MiB of results and writing them once, "
-        "takes about as long as PyWavelets' whole call: yh is larger than anything glibc "
-        "recycles, so every call pays fresh pages; ostrevin is within a few percent of "
-        "that floor.",
+    "ostrevin 1D 2^20, L=5, ":
+        "Octave's own output floor, creating the results (yh alone 40 MiB) and writing "
+        "them once, takes about as long as PyWavelets' whole call or longer: yh is larger "
+        "than anything glibc recycles, so every call pays fresh pages, dearer the busier "
+        "the machine; ostrevin stays within that floor (see the floor rows).",
+    "quillomar costliest phased level":
+        "a level of 2^16 samples takes some 10 µs; on a busy machine the ratio of two "
+        "such figures moves by more than the target's margin.",
     "ostrevin 2D 512², L=3, 8 taps, Octave vs Octave floor":
         "the transform is 75.5 million multiplies and adds, kept apart and in order; "
         "through the test host it runs at about 45% of what this core can issue, and the "
