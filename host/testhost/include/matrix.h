@@ -11,8 +11,7 @@
 #include <stdint.h>
 
 #ifdef __cplusplus
-#include <cstdbool>
-extern "C" {
+extern "C" {  /* bool is a C++ keyword: no header for it */
 #else
 #include <stdbool.h>
 #endif

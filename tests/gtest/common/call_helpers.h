@@ -13,7 +13,9 @@
 
 namespace lwtest {
 
-inline const testhost::Module &module(const std::string &name, bool index32 = false) {
+// The name is taken by value: a reference parameter bound to a temporary
+// string would look to GCC 14 like a reference returned into it.
+inline const testhost::Module &module(std::string name, bool index32 = false) {
   static std::map<std::string, std::unique_ptr<testhost::Module>> loaded;
   const std::string key = name + (index32 ? "/32" : "");
   auto &m = loaded[key];
