@@ -7,7 +7,9 @@
 # --octave-soversion, also __octave_mex_soversion__ (which Octave 11 and
 # later require).
 #   Usage: check_exports.sh [--octave-soversion] <testhost|octave|matlab> <dir> <suffix>
-# Every module of cmake/modules.txt must be there.
+# Every module of cmake/modules.txt must be there. A Windows DLL (PE) has no
+# symbol versions: its export table must name exactly mexFunction and the
+# entry point (objdump -p; $OBJDUMP if set).
 set -u
 soversion=()
 if [ "$1" = "--octave-soversion" ]; then
@@ -17,10 +19,27 @@ fi
 host=$1 dir=$2 suffix=$3
 table=$(dirname "$0")/../cmake/modules.txt
 status=0
+# The names in a PE file's export table, sorted (objdump -p lists them as
+# "[   0] name" under "[Ordinal/Name Pointer] Table").
+pe_exports() {
+  "${OBJDUMP:-objdump}" -p "$1" | awk '/^\[Ordinal\/Name Pointer\] Table/ {on = 1; next}
+    on && /^[[:space:]]*$/ {on = 0} on && /\[ *[0-9]+\]/ {print $NF}' | sort
+}
 check() {
   local file=$1 entry=$2
   if [ ! -f "$file" ]; then
     echo "FAIL $file is missing"; status=1; return
+  fi
+  if [ "$(head -c 2 "$file")" = "MZ" ]; then
+    local exported
+    exported=$(pe_exports "$file")
+    if [ "$exported" != "$(printf '%s\n' mexFunction "$entry" | sort)" ]; then
+      echo "FAIL $file exports (expected mexFunction and $entry):"; echo "$exported"
+      status=1
+    else
+      echo "ok   $file"
+    fi
+    return
   fi
   # Defined dynamic symbols, as "name@@version" (undefined ones have UND).
   local defined

@@ -1,0 +1,145 @@
+#!/usr/bin/env bash
+# Builds the test host, every module and the GoogleTest suites for the other
+# platforms and runs every suite there:
+#   aarch64 Linux, cross GCC and cross clang, under qemu-aarch64 (qemu-user);
+#   Windows x86-64, MinGW-w64 GCC, under wine;
+#   x86-64 Linux with clang;
+#   x86-64 Linux with GCC and the portable wavelet kernels forced
+#   (LASSOWAVE_PLAIN_KERNELS=ON).
+# Test-host builds only (no Octave modules, no benchmarks). Installs what it
+# needs with apt-get.
+#   PLATFORMS_DIR   where the builds go (default: build-platforms/)
+#   PLATFORMS_JOBS  parallel jobs (default: nproc)
+#   PLATFORMS_ONLY  a space-separated subset of: aarch64-gcc aarch64-clang
+#                   mingw clang plain (default: all)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+src=$PWD
+work=${PLATFORMS_DIR:-$src/build-platforms}
+jobs=${PLATFORMS_JOBS:-$(nproc)}
+only=${PLATFORMS_ONLY:-aarch64-gcc aarch64-clang mingw clang plain}
+toolchains=$src/cmake/toolchains
+start=$(date +%s)
+
+stamp() { echo "== [$(( $(date +%s) - start ))s] $*"; }
+
+# ---------------------------------------------------------------- packages
+packages=(cmake make g++ clang-14 libgtest-dev googletest binutils
+          g++-aarch64-linux-gnu qemu-user
+          g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  stamp "installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  # A mirror or lock hiccup is retried; a package that stays missing fails.
+  for attempt in 1 2 3; do
+    if $sudo apt-get -o DPkg::Lock::Timeout=900 update -qq &&
+       DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=900 \
+         install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; then
+      break
+    fi
+    [ "$attempt" -lt 3 ] || { echo "apt-get failed three times" >&2; exit 1; }
+    sleep 20
+  done
+fi
+
+mkdir -p "$work"
+results=()
+summary() {
+  echo
+  echo "== platforms summary ($(( $(date +%s) - start ))s in all)"
+  for line in "${results[@]}"; do echo "   $line"; done
+}
+
+# GoogleTest from Debian's sources, built by a cross toolchain.
+gtest_for() {
+  local toolchain=$1 prefix=$2
+  [ -f "$prefix/lib/cmake/GTest/GTestConfig.cmake" ] && return
+  cmake -S /usr/src/googletest -B "$prefix-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON \
+    -DCMAKE_INSTALL_PREFIX="$prefix" >/dev/null
+  cmake --build "$prefix-build" -j "$jobs" >/dev/null
+  cmake --install "$prefix-build" >/dev/null
+}
+
+# build <name> <cmake arguments...>: configures, builds and runs every suite.
+build() {
+  local name=$1
+  shift
+  local dir=$work/$name t0
+  t0=$(date +%s)
+  stamp "$name: configure and build"
+  cmake -S "$src" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DLASSOWAVE_OCTAVE=OFF \
+    -DLASSOWAVE_BENCHMARKS=OFF "$@" >"$dir.configure.log" 2>&1 ||
+    { cat "$dir.configure.log"; exit 1; }
+  cmake --build "$dir" -j "$jobs" >"$dir.build.log" 2>&1 || { cat "$dir.build.log"; exit 1; }
+  local warnings
+  warnings=$(grep -c 'warning:' "$dir.build.log" || true)
+  if [ "$warnings" -gt 0 ]; then
+    echo "$name: $warnings compiler warnings:"
+    grep -A3 'warning:' "$dir.build.log" | head -40
+  fi
+  stamp "$name: run the suites"
+  local status=0
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 900 >"$dir.test.log" 2>&1 ||
+    status=$?
+  if [ "$status" -eq 0 ]; then
+    grep -E 'tests passed|tests failed' "$dir.test.log"
+  else
+    # The failures' own output, then ctest's closing lines.
+    grep -B2 -A30 -E '\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception| Failed ' "$dir.test.log" | head -200
+    tail -n 25 "$dir.test.log"
+  fi
+  results+=("$name: $( [ "$status" -eq 0 ] && echo passed || echo FAILED ), $warnings warnings, $(( $(date +%s) - t0 ))s")
+  if [ "$status" -ne 0 ]; then
+    summary
+    exit 1
+  fi
+}
+
+wants() { [[ " $only " == *" $1 "* ]]; }
+
+if wants aarch64-gcc || wants aarch64-clang; then
+  stamp "GoogleTest for aarch64"
+  gtest_for "$toolchains/aarch64-linux-gnu-gcc.cmake" "$work/gtest-aarch64"
+fi
+if wants aarch64-gcc; then
+  build aarch64-gcc -DCMAKE_TOOLCHAIN_FILE="$toolchains/aarch64-linux-gnu-gcc.cmake" \
+    -DGTest_DIR="$work/gtest-aarch64/lib/cmake/GTest"
+fi
+if wants aarch64-clang; then
+  build aarch64-clang -DCMAKE_TOOLCHAIN_FILE="$toolchains/aarch64-linux-gnu-clang.cmake" \
+    -DGTest_DIR="$work/gtest-aarch64/lib/cmake/GTest"
+fi
+
+if wants mingw; then
+  # A wine prefix of our own, and one wine server kept running for the whole
+  # build and test run (test discovery and every test start a program).
+  export WINEPREFIX=$work/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export HOME=${HOME:-$work}
+  stamp "wine prefix"
+  wineboot -i >/dev/null 2>&1 || true
+  wineserver -w
+  wineserver -p </dev/null >/dev/null 2>&1
+  trap 'WINEPREFIX=$work/wine wineserver -k >/dev/null 2>&1 || true' EXIT
+  stamp "GoogleTest for MinGW-w64"
+  gtest_for "$toolchains/x86_64-w64-mingw32.cmake" "$work/gtest-mingw"
+  build mingw -DCMAKE_TOOLCHAIN_FILE="$toolchains/x86_64-w64-mingw32.cmake" \
+    -DGTest_DIR="$work/gtest-mingw/lib/cmake/GTest"
+  wineserver -k >/dev/null 2>&1 || true
+  trap - EXIT
+fi
+
+if wants clang; then
+  build clang -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
+fi
+
+if wants plain; then
+  build plain -DLASSOWAVE_PLAIN_KERNELS=ON
+fi
+
+summary
