@@ -13,14 +13,18 @@
 
 namespace lwtest {
 
-// The name is taken by value: a reference parameter bound to a temporary
-// string would look to GCC 14 like a reference returned into it.
-inline const testhost::Module &module(std::string name, bool index32 = false) {
+// Loads a module once per test program. A name given as a string literal
+// binds no temporary std::string: GCC 14 and later would take a reference
+// returned from a call with a temporary argument for a dangling one.
+inline const testhost::Module &module(const char *name, bool index32 = false) {
   static std::map<std::string, std::unique_ptr<testhost::Module>> loaded;
-  const std::string key = name + (index32 ? "/32" : "");
+  const std::string key = std::string(name) + (index32 ? "/32" : "");
   auto &m = loaded[key];
   if (!m) m = std::make_unique<testhost::Module>(testhost::module_path(name, index32));
   return *m;
+}
+inline const testhost::Module &module(const std::string &name, bool index32 = false) {
+  return module(name.c_str(), index32);
 }
 
 using Args = std::vector<const mxArray *>;
