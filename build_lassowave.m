@@ -327,12 +327,26 @@ function [args, env] = octave_args(b, root, flags, verbose)
   env = {'CXXFLAGS', strtrim([base_cxx ' ' flags.module.gnu.cxx ' ' flags.hidden.gnu.cxx]), ...
          'CFLAGS', strtrim([base_c ' ' flags.module.gnu.c])};
   args = [{'--mex', ['-I' fullfile(root, 'host')], '-o', [b.name '.mex']}, ...
-          source_files(b, root, true), {'-lm', '-Wl,-Bsymbolic'}];
-  if isunix() && ~ismac()
-    args{end + 1} = ['-Wl,--version-script=' fullfile(root, 'host', 'mex_exports.map')];
-  end
+          source_files(b, root, true), {'-lm'}, octave_link_args(root)];
   if verbose
     args = [{'-v'}, args];
+  end
+end
+
+function args = octave_link_args(root)
+  % Link options per platform. Windows: none (mkoctfile links Octave's
+  % libraries, which a DLL's imports need). macOS: the mx/mex functions are
+  % looked up when Octave loads the module, and Apple's linker takes an
+  % exported-symbols list. Other systems (ELF): the module's own symbols
+  % bound to itself, and only the entry points exported (version script).
+  if ispc()
+    args = {};
+  elseif ismac()
+    args = {'-Wl,-undefined,dynamic_lookup', ...
+            ['-Wl,-exported_symbols_list,' fullfile(root, 'host', 'mex_exports.list')]};
+  else
+    args = {'-Wl,-Bsymbolic', ...
+            ['-Wl,--version-script=' fullfile(root, 'host', 'mex_exports.map')]};
   end
 end
 

@@ -50,9 +50,17 @@ target_compile_options(lassowave_export_flags INTERFACE ${LASSOWAVE_hidden_OPTIO
 if(LASSOWAVE_PLAIN_KERNELS)
   target_compile_definitions(lassowave_module_flags INTERFACE LASSOWAVE_PLAIN_KERNELS)
 endif()
+# GNU ld reads the version script (version node MEX). Apple's ld64 has no
+# version scripts: it takes an exported-symbols list instead
+# (host/mex_exports.list, the same names with Mach-O's leading underscore;
+# the entry points a build may lack are patterns, which may match nothing).
+# A Windows DLL exports only what is marked dllexport.
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   target_link_options(lassowave_export_flags INTERFACE
     -Wl,--version-script=${PROJECT_SOURCE_DIR}/host/mex_exports.map)
+elseif(APPLE)
+  target_link_options(lassowave_export_flags INTERFACE
+    -Wl,-exported_symbols_list,${PROJECT_SOURCE_DIR}/host/mex_exports.list)
 endif()
 
 if(LASSOWAVE_SANITIZE OR LASSOWAVE_FUZZ)
@@ -78,7 +86,14 @@ if(LASSOWAVE_OCTAVE)
     endforeach()
     message(STATUS "lassowave: Octave headers in ${LASSOWAVE_OCTAVE_INCLUDES}")
     include(${CMAKE_CURRENT_LIST_DIR}/OctaveMexSoversion.cmake)
-    lassowave_octave_mex_soversion(${LASSOWAVE_MKOCTFILE} LASSOWAVE_OCTAVE_MEX_SOVERSION)
+    if(WIN32 OR APPLE)
+      # The probe reads an ELF symbol table; elsewhere the modules define no
+      # interface version (as mkoctfile of Octave 10 and older).
+      set(LASSOWAVE_OCTAVE_MEX_SOVERSION "")
+      message(STATUS "lassowave: Octave's MEX interface version not probed (not an ELF platform)")
+    else()
+      lassowave_octave_mex_soversion(${LASSOWAVE_MKOCTFILE} LASSOWAVE_OCTAVE_MEX_SOVERSION)
+    endif()
     if(NOT LASSOWAVE_OCTAVE_MEX_SOVERSION STREQUAL "")
       message(STATUS "lassowave: Octave's MEX interface version ${LASSOWAVE_OCTAVE_MEX_SOVERSION}")
     endif()
@@ -113,9 +128,29 @@ function(_lassowave_testhost_module target name dir index32)
   add_dependencies(lassowave_testhost_modules ${target})
 endfunction()
 
+# How an Octave module finds the mx/mex functions, per platform. ELF and
+# Mach-O resolve them from the running interpreter when Octave loads the
+# module: it links no Octave library (ELF: -Bsymbolic binds the module's own
+# symbols to itself; Mach-O: undefined symbols are looked up at load time).
+# A Windows DLL must name the DLLs its imports come from at link time: it
+# links Octave's liboctinterp and liboctave, as mkoctfile does there.
+if(LASSOWAVE_OCTAVE)
+  if(WIN32)
+    foreach(var IN ITEMS OCTLIBDIR LIBOCTINTERP LIBOCTAVE)
+      execute_process(COMMAND ${LASSOWAVE_MKOCTFILE} -p ${var}
+        OUTPUT_VARIABLE _octave_${var} OUTPUT_STRIP_TRAILING_WHITESPACE)
+    endforeach()
+    set(LASSOWAVE_OCTAVE_LINK_OPTIONS "-L${_octave_OCTLIBDIR}")
+    separate_arguments(LASSOWAVE_OCTAVE_LINK_LIBRARIES UNIX_COMMAND
+      "${_octave_LIBOCTINTERP} ${_octave_LIBOCTAVE}")
+  elseif(APPLE)
+    set(LASSOWAVE_OCTAVE_LINK_OPTIONS -Wl,-undefined,dynamic_lookup)
+  else()
+    set(LASSOWAVE_OCTAVE_LINK_OPTIONS -Wl,-Bsymbolic)
+  endif()
+endif()
+
 function(_lassowave_octave_module name help srcs)
-  # Octave resolves the mx/mex symbols from the running interpreter, so the
-  # module links no Octave library (and must not use --no-undefined).
   add_library(octave_${name} MODULE ${srcs} ${PROJECT_SOURCE_DIR}/host/mex_api_version.c)
   target_link_libraries(octave_${name} PRIVATE lassowave_module_flags lassowave_export_flags)
   target_include_directories(octave_${name} PRIVATE ${LASSOWAVE_OCTAVE_INCLUDES})
@@ -123,7 +158,8 @@ function(_lassowave_octave_module name help srcs)
     target_compile_definitions(octave_${name} PRIVATE
       LASSOWAVE_OCTAVE_MEX_SOVERSION=${LASSOWAVE_OCTAVE_MEX_SOVERSION})
   endif()
-  target_link_options(octave_${name} PRIVATE -Wl,-Bsymbolic)
+  target_link_options(octave_${name} PRIVATE ${LASSOWAVE_OCTAVE_LINK_OPTIONS})
+  target_link_libraries(octave_${name} PRIVATE ${LASSOWAVE_OCTAVE_LINK_LIBRARIES})
   if(LASSOWAVE_OCTAVE_ASAN)
     # For runs of octave-cli with the AddressSanitizer runtime preloaded.
     target_compile_options(octave_${name} PRIVATE -fsanitize=address -fno-omit-frame-pointer)

@@ -114,7 +114,7 @@ foreach(d IN LISTS _lw_source_dirs)
     list(APPEND _lw_depends ${h})
   endforeach()
 endforeach()
-foreach(f IN ITEMS host/mex_api_version.c host/mex_exports.map)
+foreach(f IN ITEMS host/mex_api_version.c host/mex_exports.map host/mex_exports.list)
   list(APPEND _lw_copies ${PROJECT_SOURCE_DIR}/${f} src/${f})
   list(APPEND _lw_depends ${PROJECT_SOURCE_DIR}/${f})
 endforeach()
@@ -165,9 +165,20 @@ OBJDIR := obj
 # points visible.
 LW_CXXFLAGS := $(shell $(MKOCTFILE) -p CXXFLAGS) ${_lw_module_cxx} ${_lw_hidden_cxx}
 LW_CFLAGS := $(shell $(MKOCTFILE) -p CFLAGS) ${_lw_module_c} ${_lw_hidden_c}
+# Link options per platform. Windows: none (mkoctfile links Octave's
+# libraries, which a DLL's imports need). macOS: the mx/mex functions are
+# looked up when Octave loads the module; Apple's linker takes an
+# exported-symbols list. Other ELF systems: the module's own symbols bound
+# to itself; Linux also applies the version script.
+ifeq ($(OS),Windows_NT)
+LW_LDFLAGS :=
+else ifeq ($(shell uname -s),Darwin)
+LW_LDFLAGS := -Wl,-undefined,dynamic_lookup -Wl,-exported_symbols_list,host/mex_exports.list
+else
 LW_LDFLAGS := -Wl,-Bsymbolic
 ifeq ($(shell uname -s),Linux)
 LW_LDFLAGS += -Wl,--version-script=host/mex_exports.map
+endif
 endif
 HEADERS := $(wildcard */*.h */*.hpp)
 
