@@ -11,13 +11,16 @@
 #   PLATFORMS_DIR   where the builds go (default: build-platforms/)
 #   PLATFORMS_JOBS  parallel jobs (default: nproc)
 #   PLATFORMS_ONLY  a space-separated subset of: aarch64-gcc aarch64-clang
-#                   mingw clang plain (default: all)
+#                   mingw clang plain (default: all but mingw, whose test
+#                   listing under wine once timed out on a busy machine:
+#                   run it by hand with PLATFORMS_ONLY=mingw until it has
+#                   passed end to end here)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 src=$PWD
 work=${PLATFORMS_DIR:-$src/build-platforms}
 jobs=${PLATFORMS_JOBS:-$(nproc)}
-only=${PLATFORMS_ONLY:-aarch64-gcc aarch64-clang mingw clang plain}
+only=${PLATFORMS_ONLY:-aarch64-gcc aarch64-clang clang plain}
 toolchains=$src/cmake/toolchains
 start=$(date +%s)
 
