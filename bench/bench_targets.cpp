@@ -36,13 +36,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "testhost.h"
+#include "wavelet_bench.h"
 
 namespace {
 
@@ -59,39 +59,12 @@ const bool memory_kept = [] {
   return true;
 }();
 
-std::vector<double> filter(int taps) {
-  switch (taps) {
-    case 2: return {std::sqrt(0.5), std::sqrt(0.5)};
-    case 8:
-      return {0.23037781330889650086,  0.71484657055291564709,  0.63088076792985890788,
-              -0.027983769416859854211, -0.18703481171909308408, 0.030841381835560763627,
-              0.032883011666885199735, -0.010597401785069032105};
-    default: {
-      std::vector<double> h(static_cast<std::size_t>(taps));
-      for (int i = 0; i < taps; ++i) h[std::size_t(i)] = std::cos(0.3 * i) / taps;
-      return h;
-    }
-  }
-}
-
-std::vector<double> signal(std::size_t n, double seed) {
-  std::vector<double> v(n);
-  for (std::size_t i = 0; i < n; ++i)
-    v[i] = std::sin(0.001 * double(i) + seed) + 0.01 * double(i % 13);
-  return v;
-}
-
 struct Case {
   bool redundant;
   std::size_t M, N;
   int L, taps;
   bool forward;
 };
-
-bool one_d(const Case &c) { return std::min(c.M, c.N) == 1; }
-std::size_t band_columns(const Case &c) {
-  return std::size_t(c.L) * c.N * (one_d(c) ? 1 : 3);
-}
 
 // The module call of a case, with its inputs (for an inverse: the forward
 // transform of the signal).
@@ -105,8 +78,8 @@ struct Call {
   Call(const Case &c)
       : module(testhost::module_path(c.redundant ? (c.forward ? "ostrevin" : "quillomar")
                                                  : (c.forward ? "kaldor" : "vestran"))) {
-    auto x = testhost::dense(c.M, c.N, signal(c.M * c.N, 0.0));
-    auto h = testhost::row(filter(c.taps));
+    auto x = testhost::dense(c.M, c.N, bench::signal(c.M * c.N));
+    auto h = testhost::row(bench::filter(c.taps));
     auto L = testhost::scalar(c.L);
     if (c.forward) {
       args = {x.get(), h.get(), L.get()};
@@ -175,7 +148,7 @@ void wavelet(benchmark::State &state, Case c) {
 // as output_floor does: what any call returning them costs at least.
 double floor_once(const Case &c) {
   std::vector<std::size_t> cols{c.N};
-  if (c.forward && c.redundant) cols.push_back(band_columns(c));
+  if (c.forward && c.redundant) cols.push_back(bench::band_columns(c.M, c.N, c.L));
   const auto t0 = Clock::now();
   for (std::size_t n : cols) {
     testhost::Array a(mxCreateDoubleMatrix(c.M, n, mxREAL));

@@ -5,13 +5,7 @@
 // Reported: seconds per sample per level (s_per_sample_level), and, as the
 // memory floor in the same run, one plain copy of the call's output (yl and
 // yh for ostrevin, x for quillomar) in the same unit.
-#include <benchmark/benchmark.h>
-
-#include <cmath>
-#include <cstring>
-#include <vector>
-
-#include "testhost.h"
+#include "wavelet_bench.h"
 
 namespace {
 
@@ -21,24 +15,6 @@ struct Case {
   int taps;
 };
 
-std::vector<double> filter(int taps) {
-  if (taps == 2) return {std::sqrt(0.5), std::sqrt(0.5)};
-  return {0.23037781330889645,   0.71484657055291556, 0.63088076792985892,
-          -0.027983769416859511, -0.18703481171909295, 0.030841381835560691,
-          0.032883011666885183,  -0.010597401785069018};
-}
-
-std::vector<double> signal(std::size_t n, double seed) {
-  std::vector<double> v(n);
-  for (std::size_t i = 0; i < n; ++i) v[i] = std::sin(0.001 * double(i) + seed) + 0.01 * double(i % 13);
-  return v;
-}
-
-std::size_t band_columns(const Case &c) {
-  const bool one_d = (c.M < c.N ? c.M : c.N) == 1;
-  return std::size_t(c.L) * c.N * (one_d ? 1 : 3);
-}
-
 void per_sample_level(benchmark::State &state, const Case &c) {
   state.counters["s_per_sample_level"] =
       benchmark::Counter(double(c.M * c.N) * c.L,
@@ -46,44 +22,29 @@ void per_sample_level(benchmark::State &state, const Case &c) {
 }
 
 void forward(benchmark::State &state, Case c) {
-  testhost::snapshot_arguments(false);
   testhost::Module module(testhost::module_path("ostrevin"));
-  auto x = testhost::dense(c.M, c.N, signal(c.M * c.N, 0.0));
-  auto h = testhost::row(filter(c.taps));
+  auto x = testhost::dense(c.M, c.N, bench::signal(c.M * c.N));
+  auto h = testhost::row(bench::filter(c.taps));
   auto L = testhost::scalar(c.L);
-  for (auto _ : state) {
-    auto r = module.call(3, {x.get(), h.get(), L.get()});
-    if (r.error) state.SkipWithError(r.message.c_str());
-    benchmark::DoNotOptimize(r.outputs.data());
-  }
+  bench::time_calls(state, module, 3, {x.get(), h.get(), L.get()});
   per_sample_level(state, c);
 }
 
 void inverse(benchmark::State &state, Case c) {
-  testhost::snapshot_arguments(false);
   testhost::Module module(testhost::module_path("quillomar"));
-  const std::size_t cols = band_columns(c);
-  auto yl = testhost::dense(c.M, c.N, signal(c.M * c.N, 0.0));
-  auto yh = testhost::dense(c.M, cols, signal(c.M * cols, 1.0));
-  auto h = testhost::row(filter(c.taps));
+  const std::size_t cols = bench::band_columns(c.M, c.N, c.L);
+  auto yl = testhost::dense(c.M, c.N, bench::signal(c.M * c.N));
+  auto yh = testhost::dense(c.M, cols, bench::signal(c.M * cols, 1.0));
+  auto h = testhost::row(bench::filter(c.taps));
   auto L = testhost::scalar(c.L);
-  for (auto _ : state) {
-    auto r = module.call(2, {yl.get(), yh.get(), h.get(), L.get()});
-    if (r.error) state.SkipWithError(r.message.c_str());
-    benchmark::DoNotOptimize(r.outputs.data());
-  }
+  bench::time_calls(state, module, 2, {yl.get(), yh.get(), h.get(), L.get()});
   per_sample_level(state, c);
 }
 
 // The floor: copying as many doubles as the call returns.
 void copy_floor(benchmark::State &state, Case c, bool forward_output) {
-  const std::size_t n = c.M * (forward_output ? c.N + band_columns(c) : c.N);
-  std::vector<double> src = signal(n, 2.0), dst(n);
-  for (auto _ : state) {
-    std::memcpy(dst.data(), src.data(), n * sizeof(double));
-    benchmark::DoNotOptimize(dst.data());
-    benchmark::ClobberMemory();
-  }
+  const std::size_t columns = forward_output ? c.N + bench::band_columns(c.M, c.N, c.L) : c.N;
+  bench::time_copies(state, c.M * columns);
   per_sample_level(state, c);
 }
 

@@ -1,33 +1,41 @@
-% Benchmark of fenwarix and hobrinth against Octave's own solve, in one
-% Octave session:
+% fenwarix and hobrinth in Octave, as users call them, against Octave's own
+% solves on the same factor, in one session:
 %
-%   fenwarix(R, b)   vs  R' \ b    (R upper triangular)
-%   hobrinth(Rt, b)  vs  Rt' \ b   (Rt lower triangular)
+%   fenwarix(R, b)   vs  R' \ b,  as users call it,
+%                    and L \ b with L = R' formed before the clock
+%                    (Octave's triangular solve alone)
+%   hobrinth(Rt, b)  vs  R \ b    with Rt = R' (formed before the clock),
+%                    and Rt' \ b, which forms the transpose again
+%   pass floor: sum(R, 1), one pass of Octave's over the stored entries
 %
-% and, for reference, against the solve with the transpose formed before the
-% clock starts (L \ b with L = R', U \ b with U = Rt'), which is Octave's
-% triangular solve alone.
+% Factors: the Cholesky factor R of the five-point Laplacian on each g-by-g
+% grid in `grids` (default 700: 490000 unknowns, the factor of the speed
+% targets; in the fill-reducing order chol picks with 'vector', several
+% seconds to compute), and, if `random_n` > 0, a random upper triangular
+% factor of that order with about 20 entries per column. b = randn. All
+% calls on a factor are timed in alternation (fastest.m); each time is the
+% best of `repeats` calls. Prints "RESULT octave/triangular/<factor>/<key>
+% <value>" lines, <factor> being laplacian<g> or random<n> (milliseconds,
+% ns per stored entry, and the relative difference from Octave's solution).
 %
-% Factors: the Cholesky factor of the five-point Laplacian on g-by-g grids
-% (in the fill-reducing order chol picks with 'vector'), and a random upper
-% triangular factor. Each time is the best of a few runs.
-%
-% Run from the source tree with the modules built:
-%   octave-cli --eval "addpath('build/octave'); run('bench/octave_triangular_bench.m')"
-% Set `grids` (and `repeats`) before running to change the grids, e.g.
-%   octave-cli --eval "addpath('build/octave'); grids = 200; run('bench/octave_triangular_bench.m')"
-% Set `factor_file` to a path to write the first grid's factor there for
+% Set `factor_file` to a path to write the first factor there for
 % bench_triangular (run it with LASSOWAVE_TRIANGULAR_FACTOR=<path>), which
-% times the kernels and the one-pass floor on that very factor. Set
-% `baseline` to the name prefix of another build of the two modules on the
-% path (e.g. 'old_' for old_fenwarix and old_hobrinth) to time it beside
-% them in the same run.
+% times the kernels and the one-pass floor through the test host on this
+% very factor. Set `baseline` to the name prefix of another build of the two
+% modules on the path (e.g. 'old_' for old_fenwarix and old_hobrinth) to
+% time it beside them in the same run (keys baseline_fenwarix_ms, ...).
+%
+% Run with the modules on the path, e.g. from the source tree:
+%   octave-cli --eval "addpath('build/octave'); run('bench/octave_triangular_bench.m')"
+%   octave-cli --eval "addpath('build/octave'); grids = [700 1000]; random_n = 2e5; run('bench/octave_triangular_bench.m')"
 
-if ~exist('grids', 'var'), grids = [700, 1000]; end
+if ~exist('grids', 'var'), grids = 700; end
+if ~exist('random_n', 'var'), random_n = 0; end
 if ~exist('repeats', 'var'), repeats = 5; end
 if ~exist('factor_file', 'var'), factor_file = ''; end
 if ~exist('baseline', 'var'), baseline = ''; end
 
+% R as bench_triangular reads it: int64 n and nnz, jc, 0-based ir, then v.
 function write_factor(path, R)
   [i, ~, v] = find(R);
   jc = [0; cumsum(full(sum(R ~= 0, 1)))'];
@@ -39,55 +47,56 @@ function write_factor(path, R)
   fclose(f);
 end
 
-function report(label, R, repeats, baseline)
-  n = size(R, 1);
+function report(name, R, repeats, baseline)
+  out = @(key, v) printf('RESULT octave/triangular/%s/%s %.10g\n', name, key, v);
+  n = rows(R);
+  entries = nnz(R);
   b = randn(n, 1);
   Rt = R';
-  L = R'; U = Rt';                      % formed outside the timings
+  L = R';  % formed outside the timings
   x = fenwarix(R, b);
   y = hobrinth(Rt, b);
-  err_f = norm(x - L \ b) / norm(x);
-  err_b = norm(y - U \ b) / norm(y);
-  tf = fastest(repeats, @() fenwarix(R, b));
-  tft = fastest(repeats, @() R' \ b);
-  tfl = fastest(repeats, @() L \ b);
-  tb = fastest(repeats, @() hobrinth(Rt, b));
-  tbt = fastest(repeats, @() Rt' \ b);
-  tbu = fastest(repeats, @() U \ b);
-  e = nnz(R);
-  printf('%-28s n = %8d  nnz = %9d\n', label, n, e);
-  printf('  fenwarix(R, b)   %8.2f ms  %5.2f ns/entry | R''\\b %8.2f ms (ratio %5.2f) | L\\b %8.2f ms (ratio %5.2f) | rel. diff %.1e\n', ...
-         1e3 * tf, 1e9 * tf / e, 1e3 * tft, tf / tft, 1e3 * tfl, tf / tfl, err_f);
-  printf('  hobrinth(Rt, b)  %8.2f ms  %5.2f ns/entry | Rt''\\b %7.2f ms (ratio %5.2f) | U\\b %8.2f ms (ratio %5.2f) | rel. diff %.1e\n', ...
-         1e3 * tb, 1e9 * tb / e, 1e3 * tbt, tb / tbt, 1e3 * tbu, tb / tbu, err_b);
+  out('n', n);
+  out('entries', entries);
+  out('fenwarix_rel_diff', norm(x - L \ b) / norm(x));
+  out('hobrinth_rel_diff', norm(y - R \ b) / norm(y));
+  names = {'pass', 'octave_forward', 'octave_L_backslash', 'octave_backward', ...
+           'octave_R_backslash', 'fenwarix', 'hobrinth'};
+  calls = {@() sum(R, 1), @() R' \ b, @() L \ b, @() Rt' \ b, @() R \ b, ...
+           @() fenwarix(R, b), @() hobrinth(Rt, b)};
   if ~isempty(baseline)
-    f_old = str2func([baseline 'fenwarix']);
-    b_old = str2func([baseline 'hobrinth']);
-    if ~isequal(f_old(R, b), x) || ~isequal(b_old(Rt, b), y)
-      printf('  %s build gives different bits\n', baseline);
-    end
-    tfo = fastest(repeats, @() f_old(R, b));
-    tbo = fastest(repeats, @() b_old(Rt, b));
-    printf('  %sfenwarix %8.2f ms  %5.2f ns/entry (this build: ratio %5.2f)\n', baseline, ...
-           1e3 * tfo, 1e9 * tfo / e, tf / tfo);
-    printf('  %shobrinth %8.2f ms  %5.2f ns/entry (this build: ratio %5.2f)\n', baseline, ...
-           1e3 * tbo, 1e9 * tbo / e, tb / tbo);
+    old_f = str2func([baseline 'fenwarix']);
+    old_b = str2func([baseline 'hobrinth']);
+    out('baseline_same_bits', isequal(old_f(R, b), x) && isequal(old_b(Rt, b), y));
+    names(end + (1:2)) = {'baseline_fenwarix', 'baseline_hobrinth'};
+    calls(end + (1:2)) = {@() old_f(R, b), @() old_b(Rt, b)};
+  end
+  t = fastest(repeats, calls{:});
+  for k = 1:numel(names)
+    out([names{k} '_ms'], 1e3 * t(k));
+    out([names{k} '_ns_per_entry'], 1e9 * t(k) / entries);
   end
 end
 
-printf('lassowave triangular benchmark (ratio < 1: the module is faster)\n');
+if exist('fenwarix', 'file') ~= 3 || exist('hobrinth', 'file') ~= 3
+  printf('RESULT octave/triangular/status not_built\n');
+  return;
+end
+
 rand('seed', 1); randn('seed', 1);
 for g = grids
   e = ones(g, 1);
   T = spdiags([-e, 2 * e, -e], -1:1, g, g);
   A = kron(speye(g), T) + kron(T, speye(g));
-  [R, p, q] = chol(A, 'vector');   % q: the fill-reducing order
+  [R, p, q] = chol(A, 'vector');  % q: the fill-reducing order
   if p ~= 0, error('chol failed'); end
   clear A T;
   if ~isempty(factor_file) && g == grids(1), write_factor(factor_file, R); end
-  report(sprintf('Laplacian %dx%d', g, g), R, repeats, baseline);
+  report(sprintf('laplacian%d', g), R, repeats, baseline);
   clear R;
 end
-n = 200000;
-R = triu(sprandn(n, n, 20 / n), 1) + spdiags(2 + rand(n, 1), 0, n, n);
-report('random, 20 per column', R, repeats, baseline);
+if random_n > 0
+  n = random_n;
+  R = triu(sprandn(n, n, 20 / n), 1) + spdiags(2 + rand(n, 1), 0, n, n);
+  report(sprintf('random%d', n), R, repeats, baseline);
+end

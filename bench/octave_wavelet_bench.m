@@ -58,54 +58,39 @@ function built = have(name)
   built = exist(name, 'file') == 3 && exist('floor_mex', 'file') == 3;
 end
 
-% Allocator steady state: glibc maps a large block afresh on every call
-% until a block of that size has been freed once, after which it recycles
-% blocks up to that size (at most 32 MiB). Any session that has worked with
-% a large array is in that state; freeing one 30 MiB array here puts this
-% one there before the first case, so no case pays for coming first.
-% Results larger than 32 MiB (ostrevin's 1-D bands) still come as fresh
-% pages on every call, and so do their floors.
-warm = zeros(30 * 2^17, 1); warm(:) = 1; clear warm;
+recycle_large_blocks();  % results up to 32 MiB then land in recycled memory
 
 randn('seed', 1);
 x1 = randn(1, 2^20);
 x2 = randn(1024, 1024);
 x3 = randn(512, 512);
 
-for taps = [2 8 16]
-  h = scaling_filter(taps);
-  key = sprintf('decimated/1d/%d', taps);
-  if have('kaldor') && have('vestran')
-    y = kaldor(x1, h, 10);
-    report([key '/forward'], @() run_kaldor(x1, h, 10), [1 2^20; 1 1], repeats);
-    report([key '/inverse'], @() run_vestran(y, h, 10), [1 2^20; 1 1], repeats);
-  else
-    printf('RESULT octave/%s/forward/status not_built\nRESULT octave/%s/inverse/status not_built\n', key, key);
-  end
-end
-for taps = [2 8]
-  h = scaling_filter(taps);
-  key = sprintf('decimated/2d/%d', taps);
-  if have('kaldor') && have('vestran')
-    y = kaldor(x2, h, 5);
-    report([key '/forward'], @() run_kaldor(x2, h, 5), [1024 1024; 1 1], repeats);
-    report([key '/inverse'], @() run_vestran(y, h, 5), [1024 1024; 1 1], repeats);
-  else
-    printf('RESULT octave/%s/forward/status not_built\nRESULT octave/%s/inverse/status not_built\n', key, key);
-  end
-end
-for taps = [2 8]
-  h = scaling_filter(taps);
-  for d = 1:2
-    if d == 1, x = x1; L = 5; bands = L; else, x = x3; L = 3; bands = 3 * L; end
-    [M, N] = size(x);
-    key = sprintf('redundant/%dd/%d', d, taps);
-    if have('ostrevin') && have('quillomar')
+% kind, input, levels, filter lengths
+cases = {
+  'decimated', x1, 10, [2 8 16]
+  'decimated', x2, 5,  [2 8]
+  'redundant', x1, 5,  [2 8]
+  'redundant', x3, 3,  [2 8]
+};
+for c = 1:rows(cases)
+  [kind, x, L, tap_counts] = cases{c, :};
+  [M, N] = size(x);
+  decimated = strcmp(kind, 'decimated');
+  if decimated, pair = {'kaldor', 'vestran'}; else, pair = {'ostrevin', 'quillomar'}; end
+  for taps = tap_counts
+    key = sprintf('%s/%dd/%d', kind, 1 + (M > 1), taps);
+    h = scaling_filter(taps);
+    if ~have(pair{1}) || ~have(pair{2})
+      printf('RESULT octave/%s/forward/status not_built\nRESULT octave/%s/inverse/status not_built\n', key, key);
+    elseif decimated
+      y = kaldor(x, h, L);
+      report([key '/forward'], @() run_kaldor(x, h, L), [M N; 1 1], repeats);
+      report([key '/inverse'], @() run_vestran(y, h, L), [M N; 1 1], repeats);
+    else
+      bands = L * (1 + 2 * (M > 1));  % one band per level for a line, three for an image
       [yl, yh] = ostrevin(x, h, L);
       report([key '/forward'], @() run_ostrevin(x, h, L), [M N; M bands * N; 1 1], repeats);
       report([key '/inverse'], @() run_quillomar(yl, yh, h, L), [M N; 1 1], repeats);
-    else
-      printf('RESULT octave/%s/forward/status not_built\nRESULT octave/%s/inverse/status not_built\n', key, key);
     end
   end
 end

@@ -34,14 +34,7 @@ if exist('zelmonte', 'file') ~= 3 || exist('floor_mex', 'file') ~= 3
   return;
 end
 
-% Allocator steady state: glibc maps a large block afresh on every call
-% until a block of that size has been freed once, after which it recycles
-% blocks up to that size (at most 32 MiB). Any session that has worked with
-% a large array is in that state; freeing one 30 MiB array here puts this
-% one there before the first case, so no case pays for coming first.
-% Results larger than 32 MiB (n = 1e7) still come as fresh pages on
-% every call, and so do their floors.
-warm = zeros(30 * 2^17, 1); warm(:) = 1; clear warm;
+recycle_large_blocks();  % results up to 32 MiB then land in recycled memory
 
 rand('seed', 1); randn('seed', 1);
 cases = {

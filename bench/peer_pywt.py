@@ -26,35 +26,36 @@ def best_ms(f, repeat):
     return 1e3 * best
 
 
+# (kind, dimensions): the forward call (input, wavelet, levels) and the
+# inverse call (coefficients, wavelet) as PyWavelets' users make them.
+CALLS = {
+    ("decimated", 1): (lambda x, w, L: pywt.wavedec(x, w, mode="periodization", level=L),
+                       lambda c, w: pywt.waverec(c, w, mode="periodization")),
+    ("decimated", 2): (lambda x, w, L: pywt.wavedec2(x, w, mode="periodization", level=L),
+                       lambda c, w: pywt.waverec2(c, w, mode="periodization")),
+    ("redundant", 1): (lambda x, w, L: pywt.swt(x, w, level=L), pywt.iswt),
+    ("redundant", 2): (lambda x, w, L: pywt.swt2(x, w, level=L), pywt.iswt2),
+}
+
+
 def main():
     repeat = int(sys.argv[1]) if len(sys.argv) > 1 else 7
     rng = np.random.default_rng(1)
-    out = {}
     x1 = rng.standard_normal(2 ** 20)
-    for taps in (2, 8, 16):
-        w = WAVELETS[taps]
-        c = pywt.wavedec(x1, w, mode="periodization", level=10)
-        out[f"decimated/1d/{taps}/forward"] = best_ms(
-            lambda: pywt.wavedec(x1, w, mode="periodization", level=10), repeat)
-        out[f"decimated/1d/{taps}/inverse"] = best_ms(
-            lambda: pywt.waverec(c, w, mode="periodization"), repeat)
     x2 = rng.standard_normal((1024, 1024))
-    for taps in (2, 8):
-        w = WAVELETS[taps]
-        c = pywt.wavedec2(x2, w, mode="periodization", level=5)
-        out[f"decimated/2d/{taps}/forward"] = best_ms(
-            lambda: pywt.wavedec2(x2, w, mode="periodization", level=5), repeat)
-        out[f"decimated/2d/{taps}/inverse"] = best_ms(
-            lambda: pywt.waverec2(c, w, mode="periodization"), repeat)
     x3 = rng.standard_normal((512, 512))
-    for taps in (2, 8):
-        w = WAVELETS[taps]
-        c = pywt.swt(x1, w, level=5)
-        out[f"redundant/1d/{taps}/forward"] = best_ms(lambda: pywt.swt(x1, w, level=5), repeat)
-        out[f"redundant/1d/{taps}/inverse"] = best_ms(lambda: pywt.iswt(c, w), repeat)
-        c2 = pywt.swt2(x3, w, level=3)
-        out[f"redundant/2d/{taps}/forward"] = best_ms(lambda: pywt.swt2(x3, w, level=3), repeat)
-        out[f"redundant/2d/{taps}/inverse"] = best_ms(lambda: pywt.iswt2(c2, w), repeat)
+    out = {}
+    for kind, x, level, tap_counts in (("decimated", x1, 10, (2, 8, 16)),
+                                       ("decimated", x2, 5, (2, 8)),
+                                       ("redundant", x1, 5, (2, 8)),
+                                       ("redundant", x3, 3, (2, 8))):
+        forward, inverse = CALLS[(kind, x.ndim)]
+        for taps in tap_counts:
+            w = WAVELETS[taps]
+            c = forward(x, w, level)
+            key = f"{kind}/{x.ndim}d/{taps}"
+            out[key + "/forward"] = best_ms(lambda: forward(x, w, level), repeat)
+            out[key + "/inverse"] = best_ms(lambda: inverse(c, w), repeat)
     json.dump(out, sys.stdout, indent=1, sort_keys=True)
     print()
 

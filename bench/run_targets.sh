@@ -79,7 +79,7 @@ fi
 gbench bench_targets
 octave_run octave_wavelet_bench "repeats = 7;"
 # The factor is computed once in Octave and written for bench_triangular.
-octave_run octave_triangular_targets "repeats = 5; factor_file = '$out/laplacian700.factor';"
+octave_run octave_triangular_bench "repeats = 5; factor_file = '$out/laplacian700.factor';"
 LASSOWAVE_TRIANGULAR_FACTOR=$out/laplacian700.factor gbench bench_triangular \
   --benchmark_filter='^(one_pass_64|fenwarix_kernel_64|host_call/.*)/-1$' --benchmark_repetitions=3
 rm -f "$out/laplacian700.factor"

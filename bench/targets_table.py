@@ -18,7 +18,6 @@ import argparse
 import datetime
 import json
 import os
-import re
 import subprocess
 import sys
 
@@ -130,16 +129,13 @@ class Table:
 
 # ---------------------------------------------------------------- groups
 
-WAVELET_CASES = []
-for _d in ("forward", "inverse"):
-    for _t in (2, 8, 16):
-        WAVELET_CASES.append(("decimated", "1d", _t, _d))
-    for _t in (2, 8):
-        WAVELET_CASES.append(("decimated", "2d", _t, _d))
-    for _t in (2, 8):
-        WAVELET_CASES.append(("redundant", "1d", _t, _d))
-        WAVELET_CASES.append(("redundant", "2d", _t, _d))
-WAVELET_CASES.sort(key=lambda c: (c[0], c[1], c[3], c[2]))
+# (kind, dimension, taps, direction), in the order of the tables.
+WAVELET_CASES = sorted(
+    ((kind, dim, taps, d)
+     for kind, dim, tap_counts in (("decimated", "1d", (2, 8, 16)), ("decimated", "2d", (2, 8)),
+                                   ("redundant", "1d", (2, 8)), ("redundant", "2d", (2, 8)))
+     for taps in tap_counts for d in ("forward", "inverse")),
+    key=lambda c: (c[0], c[1], c[3], c[2]))
 
 MODULE = {("decimated", "forward"): "kaldor", ("decimated", "inverse"): "vestran",
           ("redundant", "forward"): "ostrevin", ("redundant", "inverse"): "quillomar"}
@@ -221,27 +217,27 @@ def wavelets(t, raw):
 
 
 def triangular(t, raw):
-    o = load_results(os.path.join(raw, "octave_triangular_targets.txt"))
+    results = load_results(os.path.join(raw, "octave_triangular_bench.txt"))
+    o = lambda key: results.get("octave/triangular/laplacian700/" + key)
     g = GBench(os.path.join(raw, "bench_triangular.json"))
-    n, e = o.get("octave/triangular/n"), o.get("octave/triangular/entries")
+    n, e = o("n"), o("entries")
     size = f"n = {n:.0f}, {e:.0f} stored entries" if n and e else "size n/a"
     t.section("Sparse triangular solves: Cholesky factor of the 700×700 Laplacian",
               f"Factor from Octave's `chol(A, 'vector')` ({size}), the same factor in both "
               "hosts. Test host: the fastest repetition of whole calls (checks, solve, "
               "creation of x). One pass: a read of every stored value and row index with "
-              "eight accumulators, in C++ on the same arrays. Octave: the fastest of 5 calls. "
-              "`R' \\ b` forms the transpose as users call it; `R \\ b` is Octave's solve on "
-              "the stored factor.")
-    fen_th = g.best_ms("host_call/fenwarix64/-1")
-    fen_oct = o.get("octave/triangular/fenwarix_ms")
-    hob_th = g.best_ms("host_call/hobrinth/-1")
-    hob_oct = o.get("octave/triangular/hobrinth_ms")
-    rtb = o.get("octave/triangular/octave_forward_ms")
-    rb = o.get("octave/triangular/octave_R_backslash_ms")
-    rttb = o.get("octave/triangular/octave_backward_ms")
+              "eight accumulators, in C++ on the same arrays. Octave: the fastest of 5 "
+              "alternating calls. `R' \\ b` forms the transpose as users call it; `L \\ b` "
+              "solves with L = R' formed beforehand; `R \\ b` is Octave's solve on the stored "
+              "factor.")
+    fen_th, fen_oct = g.best_ms("host_call/fenwarix64/-1"), o("fenwarix_ms")
+    hob_th, hob_oct = g.best_ms("host_call/hobrinth/-1"), o("hobrinth_ms")
+    rtb, rb = o("octave_forward_ms"), o("octave_R_backslash_ms")
     one = g.best_ms("one_pass_64/-1")
     t.row("fenwarix(R, b), test host vs Octave `R' \\ b`", fen_th, rtb, "ms", 0.1)
     t.row("fenwarix(R, b), Octave vs Octave `R' \\ b`", fen_oct, rtb, "ms", 0.1)
+    t.row("fenwarix(R, b), Octave vs Octave `L \\ b`", fen_oct, o("octave_L_backslash_ms"),
+          "ms", None)
     t.row("fenwarix(R, b), test host vs one pass", fen_th, one, "ms", 1.5)
     t.row("fenwarix(R, b), Octave vs one pass", fen_oct, one, "ms", 1.5)
     t.row("fenwarix kernel alone (no host) vs one pass", g.best_ms("fenwarix_kernel_64/-1"), one,
@@ -251,7 +247,8 @@ def triangular(t, raw):
               digits=3)
     t.row("hobrinth(R', b), test host vs Octave `R \\ b`", hob_th, rb, "ms", 1.0)
     t.row("hobrinth(R', b), Octave vs Octave `R \\ b`", hob_oct, rb, "ms", 1.0)
-    t.row("hobrinth(R', b), Octave vs Octave `Rt' \\ b`", hob_oct, rttb, "ms", None)
+    t.row("hobrinth(R', b), Octave vs Octave `Rt' \\ b`", hob_oct, o("octave_backward_ms"),
+          "ms", None)
 
 
 def zelmonte(t, raw):
@@ -352,15 +349,15 @@ def write_readme_unmet(path, t):
 # ---------------------------------------------------------------- header
 
 
-def cpu_model():
+def field(path, prefix, sep):
+    """What follows `sep` on the first line of the file that starts with
+    `prefix` and holds `sep`; n/a when there is none."""
     try:
-        with open("/proc/cpuinfo") as f:
-            for line in f:
-                if line.startswith("model name"):
-                    return line.split(":", 1)[1].strip()
-    except OSError:
-        pass
-    return "unknown"
+        with open(path) as f:
+            return next((line.split(sep, 1)[1].strip() for line in f
+                         if line.startswith(prefix) and sep in line), NA)
+    except (OSError, TypeError):
+        return NA
 
 
 def commit(src):
@@ -370,25 +367,6 @@ def commit(src):
     head = git("rev-parse", "--short=12", "HEAD") or "unknown"
     dirty = git("status", "--porcelain", "--untracked-files=no")
     return head + (" (with uncommitted changes)" if dirty else "")
-
-
-def build_type(build):
-    try:
-        with open(os.path.join(build, "CMakeCache.txt")) as f:
-            for line in f:
-                if line.startswith("CMAKE_BUILD_TYPE:"):
-                    return line.split("=", 1)[1].strip() or "(none)"
-    except (OSError, TypeError):
-        pass
-    return "unknown"
-
-
-def first_line(path):
-    try:
-        with open(path) as f:
-            return f.readline().strip()
-    except OSError:
-        return NA
 
 
 def main():
@@ -405,7 +383,7 @@ def main():
     zelmonte(t, a.raw)
     scalars(t, a.raw)
 
-    load = lambda name: re.sub(r".*load average:\s*", "", first_line(os.path.join(a.raw, name)))
+    load = lambda name: field(os.path.join(a.raw, name), "", "load average:")
     judged = t.met + len(t.missed) + len(t.missing)
     head = [
         "# lassowave speed targets",
@@ -415,9 +393,9 @@ def main():
         "and each target an upper bound on it.",
         "",
         f"- date: {datetime.datetime.now().astimezone().strftime('%Y-%m-%d %H:%M %Z')}",
-        f"- CPU: {cpu_model()} ({os.cpu_count()} logical CPUs)",
+        f"- CPU: {field('/proc/cpuinfo', 'model name', ':')} ({os.cpu_count()} logical CPUs)",
         f"- commit: {commit(src)}",
-        f"- build: {build_type(a.build)}",
+        f"- build: {field(os.path.join(a.build, 'CMakeCache.txt'), 'CMAKE_BUILD_TYPE:', '=') if a.build else NA}",
         f"- load average before / after: {load('load_before.txt')} / {load('load_after.txt')} "
         "(the machine is shared; every figure is the fastest of several calls, and ratios "
         "are taken within one run)",
