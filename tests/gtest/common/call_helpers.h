@@ -78,4 +78,33 @@ inline double out(const testhost::CallResult &r, std::size_t k) {
   return mxGetPr(r.outputs[k].get())[0];
 }
 
+// The results of a scalar module's call with r.outputs.size() slots: the
+// first want.size() are 1x1 real dense doubles equal to want, the other
+// slots stay empty, and no other array was created.
+inline void expect_scalar_results(const testhost::CallResult &r, const std::vector<double> &want) {
+  for (std::size_t k = 0; k < want.size(); ++k) {
+    EXPECT_EQ(out(r, k), want[k]) << "result " << k;
+    const mxArray *a = k < r.outputs.size() ? r.outputs[k].get() : nullptr;
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(mxGetM(a), 1u);
+    EXPECT_EQ(mxGetN(a), 1u);
+    EXPECT_TRUE(mxIsDouble(a));
+    EXPECT_FALSE(mxIsSparse(a));
+    EXPECT_FALSE(mxIsComplex(a));
+  }
+  for (std::size_t k = want.size(); k < r.outputs.size(); ++k)
+    EXPECT_EQ(r.outputs[k], nullptr) << "result slot " << k;
+  EXPECT_EQ(r.arrays_created, want.size());
+  EXPECT_EQ(r.arrays_discarded, 0u);
+}
+
+// A call of `name` with the scalar arguments `good`, the one at `position`
+// (1-based) replaced by `bad`, fails with `text`.
+inline void expect_rejected(const char *name, int nlhs, const std::vector<double> &good,
+                            int position, testhost::Array bad, const std::string &text) {
+  ArgList a = scalars(good);
+  a.owned[std::size_t(position - 1)] = std::move(bad);
+  expect_error(module(name).call(nlhs, a.handles()), text);
+}
+
 }  // namespace lwtest

@@ -12,16 +12,6 @@ using lwtest::scalars;
 
 namespace {
 
-// A result of the scalar modules: a 1x1 real dense double.
-void expect_real_dense_scalar(const mxArray *a) {
-  ASSERT_NE(a, nullptr);
-  EXPECT_EQ(mxGetM(a), 1u);
-  EXPECT_EQ(mxGetN(a), 1u);
-  EXPECT_TRUE(mxIsDouble(a));
-  EXPECT_FALSE(mxIsSparse(a));
-  EXPECT_FALSE(mxIsComplex(a));
-}
-
 struct Triple {
   double penalty, count_raise, count_lower;
 };
@@ -146,25 +136,16 @@ TEST(PenaltyFrame, ResultSlots) {
       auto r = module("vintrask").call(nlhs, args.handles(), slots);
       expect_ok(r);
       ASSERT_EQ(r.outputs.size(), std::size_t(slots));
-      const double want[3] = {12.5, 0, 2};
-      for (int k = 0; k < filled; ++k) {
-        EXPECT_EQ(out(r, std::size_t(k)), want[k]);
-        expect_real_dense_scalar(r.outputs[std::size_t(k)].get());
-      }
-      for (int k = filled; k < slots; ++k) EXPECT_EQ(r.outputs[std::size_t(k)], nullptr);
-      EXPECT_EQ(r.arrays_created, std::size_t(filled));
-      EXPECT_EQ(r.arrays_discarded, 0u);
+      const std::vector<double> want{12.5, 0, 2};
+      lwtest::expect_scalar_results(r, {want.begin(), want.begin() + filled});
       EXPECT_EQ(r.calloc_calls, 0u);
     }
   }
 }
 
 TEST(PenaltyFrame, RejectsArgumentsThatAreNotRealDenseDoubles) {
-  using testhost::Array;
-  auto check = [](int position, Array bad, const std::string &text) {
-    auto a = scalars({10, 100, 1, 3, 2, 0});
-    a.owned[std::size_t(position - 1)] = std::move(bad);
-    expect_error(module("vintrask").call(3, a.handles()), text);
+  auto check = [](int position, testhost::Array bad, const std::string &text) {
+    lwtest::expect_rejected("vintrask", 3, {10, 100, 1, 3, 2, 0}, position, std::move(bad), text);
   };
   check(1, testhost::dense(0, 0), "vintrask: argument 1 (penalty) must not be empty.");
   check(2, testhost::dense(1, 0), "vintrask: argument 2 (penalty_max) must not be empty.");

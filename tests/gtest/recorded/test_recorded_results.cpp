@@ -91,12 +91,6 @@ void expect_digest(const std::string &name, const ArgList &a, int nlhs, std::uin
   EXPECT_EQ(d.h, want) << name << ": digest " << got << "; first values " << first;
 }
 
-ArgList of(std::vector<Array> arrays) {
-  ArgList l;
-  for (auto &a : arrays) l.add(std::move(a));
-  return l;
-}
-
 // An upper triangular sparse factor (forward) or its transpose (backward),
 // each column sorted, the diagonal last (upper) or first (lower) in its
 // column, diagonals in [1, 2).
@@ -141,97 +135,65 @@ TEST(RecordedResults, FusedLasso) {
   Numbers g(1);
   expect_digest("gravenmor", lwtest::scalars({0.37, 11.5, 2.25, 0.8125, 1.3}), 8,
                 0xd79c3ab650e6736au);
-  expect_digest("zelmonte", of([&] {
-                  std::vector<Array> v;
-                  v.push_back(testhost::column(g.values(1000)));
-                  v.push_back(testhost::scalar(0.37));
-                  return v;
-                }()),
-                1, 0x1b6c13ec85206808u);
+  // Chained add()s draw the numbers in the order written (C++17 sequencing).
+  expect_digest("zelmonte",
+                ArgList().add(testhost::column(g.values(1000))).add(testhost::scalar(0.37)), 1,
+                0x1b6c13ec85206808u);
 }
 
 TEST(RecordedResults, TriangularSubstitution) {
   Numbers g(2);
-  expect_digest("fenwarix", of([&] {
-                  std::vector<Array> v;
-                  v.push_back(factor(120, true, 3));
-                  v.push_back(testhost::column(g.values(120)));
-                  return v;
-                }()),
-                1, 0x8a5c9fcd778b115cu);
-  expect_digest("hobrinth", of([&] {
-                  std::vector<Array> v;
-                  v.push_back(factor(120, false, 4));
-                  v.push_back(testhost::column(g.values(120)));
-                  return v;
-                }()),
-                1, 0x82bcbfd091b5590cu);
+  expect_digest("fenwarix",
+                ArgList().add(factor(120, true, 3)).add(testhost::column(g.values(120))), 1,
+                0x8a5c9fcd778b115cu);
+  expect_digest("hobrinth",
+                ArgList().add(factor(120, false, 4)).add(testhost::column(g.values(120))), 1,
+                0x82bcbfd091b5590cu);
+}
+
+// A wavelet call on an M-by-N input (for quillomar, yl and then its bands,
+// L per line or 3L per image, of the same rows), with the filter h, at L
+// levels; the inputs drawn from g in the order of the table.
+struct WaveletCase {
+  const char *name;
+  std::size_t M, N;
+  int L;
+  std::uint64_t digest;
+};
+
+void expect_wavelet_digests(Numbers &g, const std::vector<double> &h,
+                            const std::vector<WaveletCase> &cases) {
+  for (const WaveletCase &c : cases) {
+    SCOPED_TRACE(std::to_string(c.M) + "x" + std::to_string(c.N));
+    ArgList a;
+    a.add(testhost::dense(c.M, c.N, g.values(c.M * c.N)));
+    const std::string name = c.name;
+    if (name == "quillomar") {
+      const std::size_t cols = c.N * std::size_t(c.L) * (c.M == 1 || c.N == 1 ? 1 : 3);
+      a.add(testhost::dense(c.M, cols, g.values(c.M * cols)));
+    }
+    a.add(testhost::row(h)).add(testhost::scalar(c.L));
+    expect_digest(name, a, name == "ostrevin" ? 3 : 2, c.digest);
+  }
 }
 
 TEST(RecordedResults, DecimatedWavelets) {
+  // Each module on a matrix at three levels and on a long line at five.
   Numbers g(5);
   const std::vector<double> h = g.values(8, 0.25);
-  // Each module on a matrix at three levels and on a long line at five.
-  const struct {
-    const char *name;
-    std::uint64_t matrix, line;
-  } cases[] = {{"kaldor", 0x259300f938a095f2u, 0x9b0fdb5a4f11fc97u},
-               {"vestran", 0x85eeb2157fe8a753u, 0x55fb8f43f3c8cc6au}};
-  for (const auto &c : cases) {
-    expect_digest(c.name, of([&] {
-                    std::vector<Array> v;
-                    v.push_back(testhost::dense(64, 48, g.values(64 * 48)));
-                    v.push_back(testhost::row(h));
-                    v.push_back(testhost::scalar(3));
-                    return v;
-                  }()),
-                  2, c.matrix);
-    expect_digest(c.name, of([&] {
-                    std::vector<Array> v;
-                    v.push_back(testhost::row(g.values(4096)));
-                    v.push_back(testhost::row(h));
-                    v.push_back(testhost::scalar(5));
-                    return v;
-                  }()),
-                  2, c.line);
-  }
+  expect_wavelet_digests(g, h,
+                         {{"kaldor", 64, 48, 3, 0x259300f938a095f2u},
+                          {"kaldor", 1, 4096, 5, 0x9b0fdb5a4f11fc97u},
+                          {"vestran", 64, 48, 3, 0x85eeb2157fe8a753u},
+                          {"vestran", 1, 4096, 5, 0x55fb8f43f3c8cc6au}});
 }
 
 TEST(RecordedResults, RedundantWavelets) {
   Numbers g(6);
   const std::vector<double> h = g.values(6, 0.25);
-  expect_digest("ostrevin", of([&] {
-                  std::vector<Array> v;
-                  v.push_back(testhost::dense(32, 24, g.values(32 * 24)));
-                  v.push_back(testhost::row(h));
-                  v.push_back(testhost::scalar(2));
-                  return v;
-                }()),
-                3, 0x7505aa644c0a71d4u);
-  expect_digest("ostrevin", of([&] {
-                  std::vector<Array> v;
-                  v.push_back(testhost::column(g.values(3000)));
-                  v.push_back(testhost::row(h));
-                  v.push_back(testhost::scalar(3));
-                  return v;
-                }()),
-                3, 0x8cc94d283bf7b76eu);
-  expect_digest("quillomar", of([&] {
-                  std::vector<Array> v;
-                  v.push_back(testhost::dense(32, 24, g.values(32 * 24)));
-                  v.push_back(testhost::dense(32, 3 * 24 * 2, g.values(32 * 3 * 24 * 2)));
-                  v.push_back(testhost::row(h));
-                  v.push_back(testhost::scalar(2));
-                  return v;
-                }()),
-                2, 0xf7be5bc9c2e12e1fu);
-  expect_digest("quillomar", of([&] {
-                  std::vector<Array> v;
-                  v.push_back(testhost::row(g.values(3000)));
-                  v.push_back(testhost::row(g.values(3 * 3000)));
-                  v.push_back(testhost::row(h));
-                  v.push_back(testhost::scalar(3));
-                  return v;
-                }()),
-                2, 0x29b3e42e2615b8bcu);
+  expect_wavelet_digests(g, h,
+                         {{"ostrevin", 32, 24, 2, 0x7505aa644c0a71d4u},
+                          {"ostrevin", 3000, 1, 3, 0x8cc94d283bf7b76eu},
+                          {"quillomar", 32, 24, 2, 0xf7be5bc9c2e12e1fu},
+                          {"quillomar", 1, 3000, 3, 0x29b3e42e2615b8bcu}});
 }

@@ -13,16 +13,7 @@ namespace {
 
 const double r2 = std::sqrt(2.0);
 
-void expect_near_all(const Vec &got, const Vec &want, double tol) {
-  ASSERT_EQ(got.size(), want.size());
-  for (std::size_t k = 0; k < got.size(); ++k) EXPECT_NEAR(got[k], want[k], tol) << "at " << k;
-}
-
-// Shapes with every level count each admits (a side above 1 a multiple of 2^L).
-struct Shape {
-  std::size_t m, n;
-  int max_L;
-};
+// Shapes with every level count each admits.
 const Shape shapes[] = {{1, 16, 4}, {16, 1, 4}, {1, 24, 3}, {8, 8, 3},
                         {4, 16, 2}, {16, 8, 3}, {2, 2, 1},  {32, 32, 5}};
 
@@ -161,13 +152,4 @@ TEST(Kaldor, ScratchTakenOnceAndLeftToTheHost) {
   }
 }
 
-TEST(Kaldor, AllocationFailuresEndCleanly) {
-  // Allocations: the result, the level scalar, the scratch.
-  for (std::size_t k = 1; k <= 3; ++k) {
-    ArgList a;
-    a.add(testhost::dense(8, 8, pseudo_random(64, 4))).add(testhost::row(db4()));
-    testhost::fail_allocation_at(k);
-    expect_error(module("kaldor").call(2, a.handles()), testhost::out_of_memory_message);
-  }
-  testhost::fail_allocation_at(0);
-}
+TEST(Kaldor, AllocationFailuresEndCleanly) { expect_allocation_failures_end_cleanly("kaldor"); }

@@ -1,6 +1,6 @@
 // kaldor and vestran against the plain transcriptions of their sums in
 // test_kaldor_support.h (one line at a time, indices taken modulo the block
-// length, every sum from 0.0 in the stated order), bit for bit. The modules
+// length, every sum from 0.0 in increasing tap order), bit for bit. The modules
 // keep rows side by side in vector lanes (16, 8 or one at a time; kaldor
 // copies 32 rows at a time where a level works in place, vestran keeps the
 // column pass of a few columns ahead of the row pass) and consecutive
@@ -19,11 +19,6 @@
 using namespace lwtest::decimated;
 
 namespace {
-
-struct Shape {
-  std::size_t m, n;
-  int max_L;  // the largest L the sizes admit
-};
 
 const Shape shapes[] = {
     {1, 2, 1},   {1, 64, 6},  {1, 96, 5},   {1, 200, 3},  {200, 1, 3}, {64, 1, 6},

@@ -197,4 +197,28 @@ inline double sum_of_squares(const Vec &v) {
   return s;
 }
 
+inline void expect_near_all(const Vec &got, const Vec &want, double tol) {
+  ASSERT_EQ(got.size(), want.size());
+  for (std::size_t k = 0; k < got.size(); ++k) EXPECT_NEAR(got[k], want[k], tol) << "at " << k;
+}
+
+// A test shape and the most levels it admits (a side above 1 a multiple of
+// 2^max_L).
+struct Shape {
+  std::size_t m, n;
+  int max_L;
+};
+
+// Each of a call's allocations (the result, the level scalar, the scratch)
+// refused in turn: the call ends with the host's error, cleanly.
+inline void expect_allocation_failures_end_cleanly(const char *name) {
+  for (std::size_t k = 1; k <= 3; ++k) {
+    ArgList a;
+    a.add(testhost::dense(8, 8, pseudo_random(64, 4))).add(testhost::row(db4()));
+    testhost::fail_allocation_at(k);
+    expect_error(module(name).call(2, a.handles()), testhost::out_of_memory_message);
+  }
+  testhost::fail_allocation_at(0);
+}
+
 }  // namespace lwtest::decimated

@@ -5,6 +5,7 @@
 // run on every instruction-set variant of the kernels (isa_paths.h).
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "call_helpers.h"
@@ -226,6 +227,45 @@ Vec shifted(const Vec &v, std::size_t m, std::size_t n, std::size_t dr, std::siz
   return out;
 }
 
+std::string trace(Shape s, std::int64_t L, const Vec &h) {
+  return std::to_string(s.M) + "x" + std::to_string(s.N) + " L=" + std::to_string(L) +
+         " lh=" + std::to_string(h.size());
+}
+
+// ostrevin on an s-shaped signal gives, bit for bit, the dilated filter sums
+// of reference_forward, and yh has the rows of x.
+void expect_forward_matches(Shape s, const Vec &h, std::int64_t L) {
+  SCOPED_TRACE(trace(s, L, h));
+  const Vec x = ramp(s.M * s.N, double(L));
+  const Shape w = working(s);
+  Vec yl, yh;
+  reference_forward(w.M, w.N, x, h, L, yl, yh);
+  auto f = ostrevin(s, x, h, double(L));
+  EXPECT_EQ(f.yl, yl);
+  EXPECT_EQ(f.yh, yh);
+  EXPECT_EQ(f.yh_rows, s.M);
+}
+
+// quillomar on s-shaped yl and its bands gives, bit for bit, the dilated
+// filter sums of reference_inverse (a count and the first differing sample
+// rather than the whole of a long result).
+void expect_inverse_matches(Shape s, const Vec &h, std::int64_t L) {
+  SCOPED_TRACE(trace(s, L, h));
+  const Shape w = working(s);
+  const std::size_t cols = s.N * std::size_t(L) * (w.M == 1 ? 1 : 3);
+  const Vec yl = ramp(s.M * s.N, 0.3), yh = ramp(s.M * cols, 2.0);
+  const Vec got = quillomar(s, yl, {s.M, cols}, yh, h, double(L)),
+            want = reference_inverse(w.M, w.N, yl, yh, h, L);
+  ASSERT_EQ(got.size(), want.size());
+  std::size_t bad = 0, first = got.size();
+  for (std::size_t i = 0; i < got.size(); ++i)
+    if (got[i] != want[i]) {
+      if (first == got.size()) first = i;
+      ++bad;
+    }
+  EXPECT_EQ(bad, 0u) << "first differing sample " << first;
+}
+
 // The bitwise comparisons, on each instruction-set variant of the kernels.
 class RedundantBitwise : public lwtest::isa::OnEachPath {};
 
@@ -311,18 +351,7 @@ TEST_P(RedundantBitwise, ForwardMatchesTheDilatedFilterSums) {
                         Shape{4, 12}, Shape{1, 24}, Shape{1, 96}, Shape{40, 64}, Shape{1, 200},
                         Shape{6, 8}, Shape{36, 20}, Shape{104, 24}})
     for (const Vec *h : {&haar, &db8, &db4, &taps13})
-      for (std::int64_t L = 0; L <= max_levels(s); ++L) {
-        SCOPED_TRACE(std::to_string(s.M) + "x" + std::to_string(s.N) + " L=" +
-                     std::to_string(L) + " lh=" + std::to_string(h->size()));
-        const Vec x = ramp(s.M * s.N, double(L));
-        const Shape w = working(s);
-        Vec yl, yh;
-        reference_forward(w.M, w.N, x, *h, L, yl, yh);
-        auto f = ostrevin(s, x, *h, double(L));
-        EXPECT_EQ(f.yl, yl);
-        EXPECT_EQ(f.yh, yh);
-        EXPECT_EQ(f.yh_rows, s.M);
-      }
+      for (std::int64_t L = 0; L <= max_levels(s); ++L) expect_forward_matches(s, *h, L);
 }
 
 TEST_P(RedundantBitwise, ForwardMatricesInStripsMatchTheDilatedFilterSums) {
@@ -334,16 +363,8 @@ TEST_P(RedundantBitwise, ForwardMatricesInStripsMatchTheDilatedFilterSums) {
   for (const Shape s : {Shape{512, 64}, Shape{1024, 48}, Shape{2048, 40}, Shape{8192, 4},
                         Shape{520, 36}})
     for (const Vec *h : {&haar, &db8, &taps13})
-      for (std::int64_t L = 1; L <= std::min<std::int64_t>(max_levels(s), 4); ++L) {
-        SCOPED_TRACE(std::to_string(s.M) + "x" + std::to_string(s.N) + " L=" +
-                     std::to_string(L) + " lh=" + std::to_string(h->size()));
-        const Vec x = ramp(s.M * s.N, double(L));
-        Vec yl, yh;
-        reference_forward(s.M, s.N, x, *h, L, yl, yh);
-        auto f = ostrevin(s, x, *h, double(L));
-        EXPECT_EQ(f.yl, yl);
-        EXPECT_EQ(f.yh, yh);
-      }
+      for (std::int64_t L = 1; L <= std::min<std::int64_t>(max_levels(s), 4); ++L)
+        expect_forward_matches(s, *h, L);
 }
 
 TEST_P(RedundantBitwise, ForwardLongLinesMatchTheDilatedFilterSums) {
@@ -353,44 +374,14 @@ TEST_P(RedundantBitwise, ForwardLongLinesMatchTheDilatedFilterSums) {
   // level-by-level path), must give the same bits.
   for (const Shape s : {Shape{1, 8192}, Shape{5120, 1}, Shape{1, 4104}, Shape{1, 12288}})
     for (const Vec *h : {&haar, &db8, &taps13})
-      for (std::int64_t L = 1; L <= max_levels(s); ++L) {
-        SCOPED_TRACE(std::to_string(s.M) + "x" + std::to_string(s.N) + " L=" +
-                     std::to_string(L) + " lh=" + std::to_string(h->size()));
-        const Vec x = ramp(s.M * s.N, double(L));
-        const Shape w = working(s);
-        Vec yl, yh;
-        reference_forward(w.M, w.N, x, *h, L, yl, yh);
-        auto f = ostrevin(s, x, *h, double(L));
-        EXPECT_EQ(f.yl, yl);
-        EXPECT_EQ(f.yh, yh);
-      }
+      for (std::int64_t L = 1; L <= max_levels(s); ++L) expect_forward_matches(s, *h, L);
   // Bands of 3·2^20 doubles and more in all are written past the caches,
   // each level stopping at an even output short of the end; below that,
   // lines that long go through the caches.
-  for (const Shape s : {Shape{1, 524288}})
-    for (const Vec *h : {&db8, &taps13}) {
-      const std::int64_t L = 6;
-      SCOPED_TRACE("1x524288 L=6 lh=" + std::to_string(h->size()));
-      const Vec x = ramp(s.M * s.N, double(L));
-      Vec yl, yh;
-      reference_forward(s.M, s.N, x, *h, L, yl, yh);
-      auto f = ostrevin(s, x, *h, double(L));
-      EXPECT_EQ(f.yl, yl);
-      EXPECT_EQ(f.yh, yh);
-    }
+  for (const Vec *h : {&db8, &taps13}) expect_forward_matches({1, 524288}, *h, 6);
   for (const Shape s : {Shape{1, 131072}, Shape{262144, 1}})
     for (const Vec *h : {&db8, &taps13})
-      for (std::int64_t L : {1, 3, 7}) {
-        SCOPED_TRACE(std::to_string(s.M) + "x" + std::to_string(s.N) + " L=" +
-                     std::to_string(L) + " lh=" + std::to_string(h->size()));
-        const Vec x = ramp(s.M * s.N, double(L));
-        const Shape w = working(s);
-        Vec yl, yh;
-        reference_forward(w.M, w.N, x, *h, L, yl, yh);
-        auto f = ostrevin(s, x, *h, double(L));
-        EXPECT_EQ(f.yl, yl);
-        EXPECT_EQ(f.yh, yh);
-      }
+      for (std::int64_t L : {1, 3, 7}) expect_forward_matches(s, *h, L);
 }
 
 TEST(Ostrevin, ShiftingTheSignalShiftsEveryBand) {
@@ -455,15 +446,7 @@ TEST_P(RedundantBitwise, InverseMatchesTheDilatedFilterSums) {
                         Shape{1, 96}, Shape{64, 40}, Shape{1, 200}, Shape{36, 20},
                         Shape{104, 24}, Shape{48, 16}})
     for (const Vec *h : {&db6, &haar, &db8, &taps13})
-      for (std::int64_t L = 1; L <= max_levels(s); ++L) {
-        SCOPED_TRACE(std::to_string(s.M) + "x" + std::to_string(s.N) + " L=" +
-                     std::to_string(L) + " lh=" + std::to_string(h->size()));
-        const Shape w = working(s);
-        const std::size_t cols = s.N * std::size_t(L) * (w.M == 1 ? 1 : 3);
-        const Vec yl = ramp(s.M * s.N, 0.3), yh = ramp(s.M * cols, 2.0);
-        EXPECT_EQ(quillomar(s, yl, {s.M, cols}, yh, *h, double(L)),
-                  reference_inverse(w.M, w.N, yl, yh, *h, L));
-      }
+      for (std::int64_t L = 1; L <= max_levels(s); ++L) expect_inverse_matches(s, *h, L);
 }
 
 TEST_P(RedundantBitwise, InverseLongLinesMatchTheDilatedFilterSums) {
@@ -473,19 +456,7 @@ TEST_P(RedundantBitwise, InverseLongLinesMatchTheDilatedFilterSums) {
   // (which take the level-by-level path), must give the same bits.
   for (const Shape s : {Shape{1, 8192}, Shape{5120, 1}, Shape{1, 4104}, Shape{1, 12288}})
     for (const Vec *h : {&haar, &db8, &taps13})
-      for (std::int64_t L = 1; L <= max_levels(s); ++L) {
-        SCOPED_TRACE(std::to_string(s.M) + "x" + std::to_string(s.N) + " L=" +
-                     std::to_string(L) + " lh=" + std::to_string(h->size()));
-        const Shape w = working(s);
-        const std::size_t cols = s.N * std::size_t(L);
-        const Vec yl = ramp(s.M * s.N, 0.3), yh = ramp(s.M * cols, 2.0);
-        const Vec got = quillomar(s, yl, {s.M, cols}, yh, *h, double(L)),
-                  want = reference_inverse(w.M, w.N, yl, yh, *h, L);
-        std::size_t bad = 0, first = got.size();
-        for (std::size_t i = 0; i < got.size() && i < want.size(); ++i)
-          if (got[i] != want[i]) { if (first == got.size()) first = i; ++bad; }
-        EXPECT_EQ(bad, 0u) << "first differing sample " << first;
-      }
+      for (std::int64_t L = 1; L <= max_levels(s); ++L) expect_inverse_matches(s, *h, L);
 }
 
 TEST(Quillomar, ConsistencyOfTheBandsWithYl) {
@@ -516,8 +487,7 @@ TEST(RedundantPair, RoundTripsForOrthonormalFilters) {
                         Shape{6, 4}})
     for (const Vec *h : {&haar, &db4, &db6, &db8})
       for (std::int64_t L = 0; L <= max_levels(s); ++L) {
-        SCOPED_TRACE(std::to_string(s.M) + "x" + std::to_string(s.N) + " L=" +
-                     std::to_string(L) + " lh=" + std::to_string(h->size()));
+        SCOPED_TRACE(trace(s, L, *h));
         const Vec x = ramp(s.M * s.N, 0.7 * double(L));
         auto f = ostrevin(s, x, *h, double(L));
         const Vec back = quillomar(s, f.yl, {f.yh_rows, f.yh_cols}, f.yh, *h, double(L));
