@@ -28,21 +28,14 @@ std::vector<double> ramp(std::size_t n) {
   return v;
 }
 
-// An upper triangular sparse n×n factor with a full diagonal and a band above.
-testhost::Array upper_factor(std::size_t n) {
+// A triangular sparse n×n factor with a full diagonal and a band beside it,
+// above (upper) or below.
+testhost::Array triangular_factor(std::size_t n, bool upper) {
   std::vector<double> d(n * n, 0.0);
   for (std::size_t j = 0; j < n; ++j) {
     d[j + j * n] = 2.0 + double(j);
-    if (j > 0) d[(j - 1) + j * n] = 0.5;
-  }
-  return testhost::sparse_from_dense(n, n, d);
-}
-
-testhost::Array lower_factor(std::size_t n) {
-  std::vector<double> d(n * n, 0.0);
-  for (std::size_t j = 0; j < n; ++j) {
-    d[j + j * n] = 2.0 + double(j);
-    if (j + 1 < n) d[(j + 1) + j * n] = 0.5;
+    if (upper && j > 0) d[(j - 1) + j * n] = 0.5;
+    if (!upper && j + 1 < n) d[(j + 1) + j * n] = 0.5;
   }
   return testhost::sparse_from_dense(n, n, d);
 }
@@ -77,28 +70,21 @@ std::vector<TypicalCall> typical_calls() {
          return a;
        }},
   };
-  for (bool index32 : {false, true}) {
-    for (bool sparse_b : {false, true}) {
-      calls.push_back({"fenwarix", index32, 1, [sparse_b](int s) {
-                         const std::size_t n = std::size_t(6 * s);
-                         ArgList a;
-                         a.add(upper_factor(n));
-                         a.add(sparse_b ? testhost::sparse_from_dense(n, 1, ramp(n))
-                                        : testhost::column(ramp(n)));
-                         return a;
-                       }});
-    }
-  }
-  for (bool sparse_b : {false, true}) {
-    calls.push_back({"hobrinth", false, 1, [sparse_b](int s) {
-                       const std::size_t n = std::size_t(6 * s);
-                       ArgList a;
-                       a.add(lower_factor(n));
-                       a.add(sparse_b ? testhost::sparse_from_dense(n, 1, ramp(n))
-                                      : testhost::column(ramp(n)));
-                       return a;
-                     }});
-  }
+  // The triangular pair with b dense or sparse, at both index widths (the
+  // widths not built are passed over).
+  for (const char *name : {"fenwarix", "hobrinth"})
+    for (bool index32 : {false, true})
+      for (bool sparse_b : {false, true}) {
+        const bool upper = std::string(name) == "fenwarix";
+        calls.push_back({name, index32, 1, [upper, sparse_b](int s) {
+                           const std::size_t n = std::size_t(6 * s);
+                           ArgList a;
+                           a.add(triangular_factor(n, upper));
+                           a.add(sparse_b ? testhost::sparse_from_dense(n, 1, ramp(n))
+                                          : testhost::column(ramp(n)));
+                           return a;
+                         }});
+      }
   for (const char *name : {"kaldor", "vestran", "ostrevin"}) {
     for (const auto &h : {haar, four}) {
       calls.push_back({name, false, 3, [h](int s) {
