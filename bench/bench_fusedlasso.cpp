@@ -8,8 +8,8 @@
 // to creating its two (zero-filled) results of the same sizes (vs_create).
 //
 // zelmonte_vs_scalar: the module call against a plain scalar transcription of
-// the scan written here from the algorithm as stated (reference_scan), which
-// also creates its result array, in alternating order in every iteration.
+// its scan written here (reference_scan), which also creates its result
+// array, in alternating order in every iteration.
 // vs_scalar < 1: the module is faster. The transcription counts its scan
 // steps (reads_per_sample: 1 means no sample was read twice), and the two
 // results are compared bit for bit once. The cases: small and large lambda,
@@ -92,9 +92,9 @@ void zelmonte(benchmark::State &state, std::size_t segments, double lambda) {
   testhost::snapshot_arguments(true);
 }
 
-// The scan exactly as the algorithm states it, step by step, with no
-// shortcuts: the yardstick for the module's kernel. Returns the number of
-// scan steps (samples read in step 3).
+// The scan in its plainest form, one sample read per step and no shortcuts:
+// the yardstick for the module's kernel. Returns the number of scan steps
+// (samples read while extending a segment).
 long long reference_scan(const double *y, double *x, std::int32_t n, double lambda) {
   long long steps = 0;
   if (n <= 0) return steps;
@@ -108,7 +108,7 @@ long long reference_scan(const double *y, double *x, std::int32_t n, double lamb
     } while (s <= j);
   };
   for (;;) {
-    if (k != n - 1) {  // step 4
+    if (k != n - 1) {  // extend the segment by the next sample
       ++steps;
       const double t = y[k + 1];
       uLow = uLow + (t - vLow);
@@ -146,7 +146,9 @@ long long reference_scan(const double *y, double *x, std::int32_t n, double lamb
       }
       continue;
     }
-    // step 5; a run that ends at the last sample ends the scan
+    // At the last sample: emit the segment of the bound that is still
+    // crossed and restart after it, or else the last segment at its mean; a
+    // run that ends at the last sample ends the scan.
     if (uLow < 0.0) {
       write(jLow, vLow);
       if (s == n) return steps;

@@ -3,9 +3,9 @@
 //
 // Factors: the Cholesky factor of the five-point Laplacian on a g×g grid in
 // natural order (a band of half-width g, computed here by a plain band
-// Cholesky), and a random upper triangular factor. The larger grids
-// (500×500, 1000×1000, in a fill-reducing order) and the comparison with
-// Octave's R' \ b are in bench/octave_triangular_bench.m.
+// Cholesky), and a random upper triangular factor. Larger grids (700×700
+// by default, in a fill-reducing order) and the comparison with Octave's
+// R' \ b are in bench/octave_triangular_bench.m.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
