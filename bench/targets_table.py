@@ -129,26 +129,25 @@ class Table:
 
 # ---------------------------------------------------------------- groups
 
-# (kind, dimension, taps, direction), in the order of the tables.
-WAVELET_CASES = sorted(
-    ((kind, dim, taps, d)
-     for kind, dim, tap_counts in (("decimated", "1d", (2, 8, 16)), ("decimated", "2d", (2, 8)),
-                                   ("redundant", "1d", (2, 8)), ("redundant", "2d", (2, 8)))
-     for taps in tap_counts for d in ("forward", "inverse")),
-    key=lambda c: (c[0], c[1], c[3], c[2]))
-
 MODULE = {("decimated", "forward"): "kaldor", ("decimated", "inverse"): "vestran",
           ("redundant", "forward"): "ostrevin", ("redundant", "inverse"): "quillomar"}
 PYWT = {("decimated", "1d", "forward"): "wavedec", ("decimated", "1d", "inverse"): "waverec",
         ("decimated", "2d", "forward"): "wavedec2", ("decimated", "2d", "inverse"): "waverec2",
         ("redundant", "1d", "forward"): "swt", ("redundant", "1d", "inverse"): "iswt",
         ("redundant", "2d", "forward"): "swt2", ("redundant", "2d", "inverse"): "iswt2"}
+# (kind, dimension): the size and levels of its cases, and their filter lengths.
+SIZES = {("decimated", "1d"): ("2^20, L=10", (2, 8, 16)),
+         ("decimated", "2d"): ("1024², L=5", (2, 8)),
+         ("redundant", "1d"): ("2^20, L=5", (2, 8)),
+         ("redundant", "2d"): ("512², L=3", (2, 8))}
 
-
-def wavelet_label(kind, dim, taps, direction):
-    size = {("decimated", "1d"): "2^20, L=10", ("decimated", "2d"): "1024², L=5",
-            ("redundant", "1d"): "2^20, L=5", ("redundant", "2d"): "512², L=3"}[(kind, dim)]
-    return f"{MODULE[(kind, direction)]} {dim.upper()} {size}, {taps} taps"
+# (key, label, kind, direction, PyWavelets function) of every wavelet case, in
+# the order of the tables; key as in peer_pywt.py and the Octave script.
+WAVELET_CASES = [
+    (f"{kind}/{dim}/{taps}/{d}", f"{MODULE[(kind, d)]} {dim.upper()} {size}, {taps} taps", kind,
+     d, PYWT[(kind, dim, d)])
+    for (kind, dim), (size, tap_counts) in SIZES.items()
+    for d in ("forward", "inverse") for taps in tap_counts]
 
 
 def wavelets(t, raw):
@@ -160,10 +159,9 @@ def wavelets(t, raw):
               "Test host: the fastest call with its outputs already allocated and touched. "
               "PyWavelets: the fastest whole call (`mode='periodization'` for the decimated "
               "pair). Target: at least 3× faster.")
-    for kind, dim, taps, d in WAVELET_CASES:
-        key = f"{kind}/{dim}/{taps}/{d}"
-        t.row(f"{wavelet_label(kind, dim, taps, d)} vs `{PYWT[(kind, dim, d)]}`",
-              th.counter(f"wavelet/{key}", "best_ms"), peer.get(key), "ms", 1 / 3)
+    for key, label, _, _, fn in WAVELET_CASES:
+        t.row(f"{label} vs `{fn}`", th.counter(f"wavelet/{key}", "best_ms"), peer.get(key), "ms",
+              1 / 3)
 
     t.section("Wavelets: octave-cli vs PyWavelets",
               "Octave: the fastest of 7 calls as users make them, from a function whose "
@@ -171,10 +169,8 @@ def wavelets(t, raw):
               "first frees one 30 MiB array, so that the allocator recycles blocks up to "
               "32 MiB, as in any session that has held a large array; larger results "
               "(ostrevin's 1-D bands) come as fresh pages. Target: faster than PyWavelets.")
-    for kind, dim, taps, d in WAVELET_CASES:
-        key = f"{kind}/{dim}/{taps}/{d}"
-        t.row(f"{wavelet_label(kind, dim, taps, d)} vs `{PYWT[(kind, dim, d)]}`",
-              octv.get(f"octave/{key}/ms"), peer.get(key), "ms", 1.0)
+    for key, label, _, _, fn in WAVELET_CASES:
+        t.row(f"{label} vs `{fn}`", octv.get(f"octave/{key}/ms"), peer.get(key), "ms", 1.0)
 
     t.section("Wavelets: octave-cli vs the output floor (redundant pair)",
               "Floor: creating the call's outputs through the host and writing them once "
@@ -183,19 +179,14 @@ def wavelets(t, raw):
               "(1 + bands·L)× its input: within 1.5× of the floor. quillomar returns one "
               "signal or image, so its floor is small and the row is for information. "
               "The test-host floor (memory already mapped) is beside it for information.")
-    for kind, dim, taps, d in WAVELET_CASES:
-        if kind != "redundant":
-            continue
-        key = f"{kind}/{dim}/{taps}/{d}"
-        label = wavelet_label(kind, dim, taps, d)
+    redundant = [c for c in WAVELET_CASES if c[2] == "redundant"]
+    for key, label, _, d, _ in redundant:
         t.row(f"{label}, Octave vs Octave floor", octv.get(f"octave/{key}/ms"),
               octv.get(f"octave/{key}/floor_ms"), "ms", 1.5 if d == "forward" else None)
-    for kind, dim, taps, d in WAVELET_CASES:
-        if kind != "redundant" or d != "forward":
-            continue
-        key = f"{kind}/{dim}/{taps}/{d}"
-        t.row(f"{wavelet_label(kind, dim, taps, d)}, test host vs test-host floor",
-              th.counter(f"wavelet/{key}", "best_ms"), th.best_ms(f"floor/{key}"), "ms", None)
+    for key, label, _, d, _ in redundant:
+        if d == "forward":
+            t.row(f"{label}, test host vs test-host floor", th.counter(f"wavelet/{key}", "best_ms"),
+                  th.best_ms(f"floor/{key}"), "ms", None)
 
     t.section("Wavelets: strided passes vs the contiguous pass of the same level",
               "Through the test host, fastest of alternating calls. Decimated: one 2-D level "
