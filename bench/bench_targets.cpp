@@ -78,36 +78,27 @@ struct Call {
   Call(const Case &c)
       : module(testhost::module_path(c.redundant ? (c.forward ? "ostrevin" : "quillomar")
                                                  : (c.forward ? "kaldor" : "vestran"))) {
-    auto x = testhost::dense(c.M, c.N, bench::signal(c.M * c.N));
-    auto h = testhost::row(bench::filter(c.taps));
-    auto L = testhost::scalar(c.L);
+    owned.push_back(testhost::dense(c.M, c.N, bench::signal(c.M * c.N)));
+    owned.push_back(testhost::row(bench::filter(c.taps)));
+    owned.push_back(testhost::scalar(c.L));
+    const mxArray *x = owned[0].get(), *h = owned[1].get(), *L = owned[2].get();
+    nlhs = c.forward && c.redundant ? 3 : 2;
     if (c.forward) {
-      args = {x.get(), h.get(), L.get()};
-      nlhs = c.redundant ? 3 : 2;
-      own(std::move(x), std::move(h), std::move(L));
+      args = {x, h, L};
       return;
     }
     testhost::Module fwd(testhost::module_path(c.redundant ? "ostrevin" : "kaldor"));
-    auto r = fwd.call(c.redundant ? 2 : 1, {x.get(), h.get(), L.get()});
+    auto r = fwd.call(c.redundant ? 2 : 1, {x, h, L});
     if (r.error) {
       error = r.message;
       return;
     }
-    if (c.redundant) {
-      args = {r.outputs[0].get(), r.outputs[1].get(), h.get(), L.get()};
-      owned.push_back(std::move(r.outputs[0]));
-      owned.push_back(std::move(r.outputs[1]));
-    } else {
-      args = {r.outputs[0].get(), h.get(), L.get()};
-      owned.push_back(std::move(r.outputs[0]));
+    for (auto &coefficients : r.outputs) {  // y, or yl and yh
+      args.push_back(coefficients.get());
+      owned.push_back(std::move(coefficients));
     }
-    nlhs = 2;
-    own(std::move(x), std::move(h), std::move(L));
-  }
-  void own(testhost::Array x, testhost::Array h, testhost::Array L) {
-    owned.push_back(std::move(x));
-    owned.push_back(std::move(h));
-    owned.push_back(std::move(L));
+    args.push_back(h);
+    args.push_back(L);
   }
   // Seconds of one call; negative on an error (kept in `error`).
   double time_once() {
