@@ -1,5 +1,6 @@
 % zelmonte in Octave, as users call it, on the cases bench_fusedlasso times
-% through the test host (zelmonte_vs_scalar), and beside each the output
+% through the test host (zelmonte/small_lambda, zelmonte/piecewise for the
+% large lambda, zelmonte/worst_log_ramp), and beside each the output
 % floor in the same session: creating the n-by-1 result through the host
 % and writing it once (floor_mex, bench/floor_mex.cpp), called the same way.
 %
