@@ -1,7 +1,7 @@
 // kaldor and vestran against the plain transcriptions of their sums in
 // test_kaldor_support.h (one line at a time, indices taken modulo the block
-// length, every sum from 0.0 in increasing tap order), bit for bit. The modules
-// keep rows side by side in vector lanes (16, 8 or one at a time; kaldor
+// length, every sum from 0.0 in the order of its loops), bit for bit. The
+// modules keep rows side by side in vector lanes (16, 8 or one at a time; kaldor
 // copies 32 rows at a time where a level works in place, vestran keeps the
 // column pass of a few columns ahead of the row pass) and consecutive
 // outputs of a line in lanes; these cases make every block shape of that
