@@ -28,11 +28,6 @@ namespace lw::wavelet {
 // AVX2 register each) and with four pairs for the baseline (one SSE2
 // register each): a vector type wider than the instruction set's registers
 // would live in memory.
-#if defined(__clang__)
-#pragma clang diagnostic ignored "-Wpsabi"  // lane types never cross a call between variants
-#else
-#pragma GCC diagnostic ignored "-Wpsabi"  // lane types never cross a call between variants
-#endif
 constexpr std::int32_t kLanes = 8;
 typedef double Quad __attribute__((vector_size(4 * sizeof(double))));
 typedef double Pair __attribute__((vector_size(2 * sizeof(double))));
