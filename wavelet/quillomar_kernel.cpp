@@ -461,10 +461,12 @@ void QUILLOMAR(double *x, std::int32_t M, std::int32_t N, const double *h, std::
     return;
   }
 
-  // All scratch at once: the synthesis filters g0 and g1 (lh each); in 2-D
-  // an image for the rebuilt row high-pass of a level; then a line of P and
-  // segments of P + lh - 1 (two on the plain path, four on the fast path),
-  // or the pipeline's windows.
+  // All scratch at once: in 2-D an image for the rebuilt row high-pass of a
+  // level; then a line of P and segments of P + lh - 1 (two on the plain
+  // path, four on the fast path), or the pipeline's windows; then the
+  // synthesis filters g0 and g1 (lh each). The image comes first so that its
+  // columns keep the block's alignment whatever lh is: the row pass reads
+  // them a set of lanes at a time.
   const std::size_t P = std::size_t(m > n ? m : n);
   const std::size_t image = m > 1 ? samples : 0;
   const std::size_t seg = P + std::size_t(lh) - 1;
@@ -477,10 +479,11 @@ void QUILLOMAR(double *x, std::int32_t M, std::int32_t N, const double *h, std::
 #else
   const std::size_t work = P + 2 * seg;
 #endif
-  double *g0 = static_cast<double *>(mxCalloc(2 * std::size_t(lh) + image + work, sizeof(double)));
-  double *g1 = g0 + lh;
-  double *row_hi = g1 + lh;
+  double *row_hi =
+      static_cast<double *>(mxCalloc(image + work + 2 * std::size_t(lh), sizeof(double)));
   double *line = row_hi + image;
+  double *g0 = line + work;
+  double *g1 = g0 + lh;
 
   // Synthesis filters, halved: h, and h reversed with the odd-indexed taps
   // negated.
