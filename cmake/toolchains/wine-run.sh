@@ -9,4 +9,17 @@ WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installer prompts when wine sets up a fresh prefix.
 WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 export WINEPATH WINEDEBUG WINEDLLOVERRIDES
-exec wine "$@"
+# The first program of a wine server starts wine's background services
+# (services.exe, winedevice.exe, ...), which inherit its standard streams
+# and live as long as the server. Had they our caller's pipe, the caller
+# (CMake's test listing, ctest) would wait for its end forever. So the
+# program writes to files, which the services may keep open harmlessly,
+# and reads nothing.
+out=$(mktemp) || exit 1
+err=$(mktemp) || { rm -f "$out"; exit 1; }
+wine "$@" </dev/null >"$out" 2>"$err"
+status=$?
+cat "$out"
+cat "$err" >&2
+rm -f "$out" "$err"
+exit "$status"
