@@ -25,32 +25,10 @@ start=$(date +%s)
 stamp() { echo "== [$(( $(date +%s) - start ))s] $*"; }
 
 # ---------------------------------------------------------------- packages
-packages=(cmake make g++ clang-14 libgtest-dev googletest binutils
-          g++-aarch64-linux-gnu qemu-user
-          g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  stamp "installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  # A mirror or lock hiccup is retried. Packages that cannot be had after
-  # three tries fail the run: a platform not tested is not a pass.
-  for attempt in 1 2 3; do
-    if $sudo apt-get -o DPkg::Lock::Timeout=900 update -qq &&
-       DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=900 \
-         install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; then
-      break
-    fi
-    if [ "$attempt" -eq 3 ]; then
-      echo "== platforms: FAILED, apt-get could not install: ${missing[*]}" >&2
-      exit 1
-    fi
-    sleep 20
-  done
-fi
+# Packages that cannot be had after install-deps.sh's retries fail the run:
+# a platform not tested is not a pass.
+bash "$src/tools/install-deps.sh" platforms ||
+  { echo "== platforms: FAILED, the packages could not be installed" >&2; exit 1; }
 
 mkdir -p "$work"
 results=()

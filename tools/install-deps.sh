@@ -3,6 +3,8 @@
 #   install-deps.sh quickstart   the Octave modules: compiler, CMake, Octave
 #   install-deps.sh [test]       everything ./test.sh builds and runs
 #   install-deps.sh hardening    the test set and the clang of tools/hardening.sh
+#   install-deps.sh platforms    the cross compilers, emulators and clang of
+#                                tools/ci-platforms.sh (no Octave)
 #   install-deps.sh --clang      prints the clang version the hardening set uses
 # Package names differ between Debian releases (Octave's development files
 # are liboctave-dev up to Debian 12, octave-dev after; each release offers
@@ -51,7 +53,8 @@ if [ "$set_name" = "--clang" ]; then
   exit
 fi
 
-packages=(cmake g++ make octave "$(first_offered octave-dev liboctave-dev)")
+packages=(cmake g++ make)
+[ "$set_name" = platforms ] || packages+=(octave "$(first_offered octave-dev liboctave-dev)")
 case "$set_name" in
   quickstart) ;;
   test|hardening)
@@ -61,22 +64,23 @@ case "$set_name" in
     # and compare with PyWavelets and SciPy.
     packages+=(libgtest-dev libbenchmark-dev binutils python3-pywt python3-scipy
                fonts-freefont-otf ghostscript)
+    # The examples draw their figures with gnuplot (any of Debian's builds).
+    command -v gnuplot >/dev/null 2>&1 || packages+=(gnuplot-nox)
     if [ "$set_name" = hardening ]; then
       n=$(clang_version)
       packages+=("clang-$n" "libclang-rt-$n-dev")
     fi
     ;;
-  *) echo "usage: $0 [quickstart|test|hardening|--clang]" >&2; exit 2 ;;
+  platforms)
+    packages+=(clang-14 libgtest-dev googletest binutils g++-aarch64-linux-gnu qemu-user
+               g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64) ;;
+  *) echo "usage: $0 [quickstart|test|hardening|platforms|--clang]" >&2; exit 2 ;;
 esac
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
-# The examples draw their figures with gnuplot (any of Debian's builds).
-if [ "$set_name" != quickstart ] && ! command -v gnuplot >/dev/null 2>&1; then
-  missing+=(gnuplot-nox)
-fi
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "installing: ${missing[*]}"
