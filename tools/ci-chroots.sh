@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The README's commands on other Debian releases: in a fresh minimal root of
 # each suite (Debian 13 "trixie" with Octave 9, Debian unstable "sid" with
-# the newest Octave), runs ./quickstart.sh and ./test.sh on a copy of this
+# the newest Octave), runs ./quickstart.sh, the README's commands that need
+# only that (tools/readme-commands.sh modules) and ./test.sh on a copy of this
 # work tree, then checks that the modules built there return the same bits
 # as the modules built here (tests/package/result_digest.m on both).
 # Needs a build here first (./quickstart.sh or ./test.sh).
@@ -60,6 +61,13 @@ run_suite() {
   fi
   version=$(root_run "$root" octave-cli --version 2>&1 | head -1 || true)
   echo "   $suite: ./quickstart.sh passed ($(elapsed "$step")), $version"
+  # Then, as the README goes on, its commands that need nothing more: the
+  # examples must draw their figures with what the quick start installed.
+  step=$(date +%s)
+  if ! root_run "$root" bash -c 'cd /root/lassowave && bash tools/readme-commands.sh modules' >> "$log" 2>&1; then
+    echo "FAIL $suite: the README's commands after ./quickstart.sh; their output ends:"; tail -60 "$log"; return 1
+  fi
+  echo "   $suite: the README's commands after ./quickstart.sh passed ($(elapsed "$step"))"
   step=$(date +%s)
   if ! root_run "$root" bash -c 'cd /root/lassowave && ./test.sh' >> "$log" 2>&1; then
     echo "FAIL $suite: ./test.sh; its failures and the end of its output:"
