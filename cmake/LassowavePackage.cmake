@@ -247,11 +247,12 @@ if(LASSOWAVE_OCTAVE)
       "addpath('${_lw_tests}'); exit(check_build_script('${PROJECT_SOURCE_DIR}', '${LASSOWAVE_VERSION}'))")
 
   # Each example runs in a folder of its own, asserts its outcome and leaves
-  # its figure there.
+  # its figure there. A function file in examples/ is the examples' helper.
   file(GLOB _lw_examples CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/*.m)
   foreach(example IN LISTS _lw_examples)
     get_filename_component(name ${example} NAME_WE)
-    if(name STREQUAL "quickstart")
+    file(STRINGS ${example} first_line LIMIT_COUNT 1)
+    if(name STREQUAL "quickstart" OR first_line MATCHES "^function")
       continue()
     endif()
     set(dir ${CMAKE_BINARY_DIR}/examples/${name})

@@ -11,6 +11,8 @@
 %   octave-cli --eval "pkg load lassowave; run('examples/normal_equations.m')"
 % Writes normal_equations.png (the sparsity of A and of both factors) into
 % the current folder; run() changes to the script's folder first.
+% Where no graphics can be had, it says so in one line instead
+% (example_figure.m).
 
 k = 30;
 e = ones(k, 1);
@@ -42,20 +44,18 @@ assert(errq < 1e-10);
 assert(norm(A * x - b) < 1e-10 * norm(b));
 assert(nnz(R2) < nnz(R));
 
-if exist('OCTAVE_VERSION', 'builtin') && ~isguirunning()
-  warning('off', 'Octave:gnuplot-graphics');
-  graphics_toolkit('gnuplot');
+fig = example_figure('normal_equations.png', [0 0 780 320]);
+if ~isempty(fig)
+  panels = {A, R, R2};
+  titles = {'A (shifted 2-D Laplacian)', 'R = chol(A)', 'fill-reducing: chol(A(q,q))'};
+  for k = 1:3
+    subplot(1, 3, k);
+    spy(panels{k});
+    xlabel(sprintf('column (%d nonzeros)', nnz(panels{k})));
+    ylabel('row');
+    title(titles{k});
+  end
+  print(fig, '-dpng', '-r72', 'normal_equations.png');
+  close(fig);
+  fprintf('  figure: normal_equations.png\n');
 end
-fig = figure('visible', 'off', 'position', [0 0 780 320]);
-panels = {A, R, R2};
-titles = {'A (shifted 2-D Laplacian)', 'R = chol(A)', 'fill-reducing: chol(A(q,q))'};
-for k = 1:3
-  subplot(1, 3, k);
-  spy(panels{k});
-  xlabel(sprintf('column (%d nonzeros)', nnz(panels{k})));
-  ylabel('row');
-  title(titles{k});
-end
-print(fig, '-dpng', '-r72', 'normal_equations.png');
-close(fig);
-fprintf('  figure: normal_equations.png\n');

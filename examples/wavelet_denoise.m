@@ -14,6 +14,8 @@
 %   octave-cli --eval "pkg load lassowave; run('examples/wavelet_denoise.m')"
 % Writes wavelet_denoise.png into the current folder; run() changes to the
 % script's folder first.
+% Where no graphics can be had, it says so in one line instead
+% (example_figure.m).
 
 h = [1 + sqrt(3), 3 + sqrt(3), 3 - sqrt(3), 1 - sqrt(3)] / (4 * sqrt(2));
 soft = @(v, t) sign(v) .* max(abs(v) - t, 0);
@@ -72,31 +74,29 @@ fprintf('2-D, %dx%d, L = %d: rms error noisy %.4f, decimated %.4f, redundant %.4
 assert(e2(2) < 0.8 * e2(1));
 assert(e2(3) < e2(2));
 
-if exist('OCTAVE_VERSION', 'builtin') && ~isguirunning()
-  warning('off', 'Octave:gnuplot-graphics');
-  graphics_toolkit('gnuplot');
+fig = example_figure('wavelet_denoise.png', [0 0 900 600]);
+if ~isempty(fig)
+  titles = {'noisy', 'kaldor/vestran', 'ostrevin/quillomar'};
+  labels = {'noisy', 'denoised', 'denoised'};
+  curves = {noisy, decimated, redundant};
+  images = {noisy_image, decimated_image, redundant_image};
+  for k = 1:3
+    subplot(2, 3, k);
+    plot(1:n, curves{k}, 'b-', 1:n, clean, 'k-');
+    axis([1 n -3 4.5]);
+    legend(labels{k}, 'clean', 'location', 'north', 'orientation', 'horizontal');
+    xlabel('sample');
+    ylabel('value');
+    title(sprintf('1-D %s: rms error %.3f', titles{k}, e1(k)));
+    subplot(2, 3, 3 + k);
+    imagesc(images{k}, [0 1.6]);
+    axis('image');
+    xlabel('column');
+    ylabel('row');
+    title(sprintf('2-D %s: rms error %.3f', titles{k}, e2(k)));
+  end
+  colormap(gray(64));
+  print(fig, '-dpng', '-r72', 'wavelet_denoise.png');
+  close(fig);
+  fprintf('  figure: wavelet_denoise.png\n');
 end
-fig = figure('visible', 'off', 'position', [0 0 900 600]);
-titles = {'noisy', 'kaldor/vestran', 'ostrevin/quillomar'};
-labels = {'noisy', 'denoised', 'denoised'};
-curves = {noisy, decimated, redundant};
-images = {noisy_image, decimated_image, redundant_image};
-for k = 1:3
-  subplot(2, 3, k);
-  plot(1:n, curves{k}, 'b-', 1:n, clean, 'k-');
-  axis([1 n -3 4.5]);
-  legend(labels{k}, 'clean', 'location', 'north', 'orientation', 'horizontal');
-  xlabel('sample');
-  ylabel('value');
-  title(sprintf('1-D %s: rms error %.3f', titles{k}, e1(k)));
-  subplot(2, 3, 3 + k);
-  imagesc(images{k}, [0 1.6]);
-  axis('image');
-  xlabel('column');
-  ylabel('row');
-  title(sprintf('2-D %s: rms error %.3f', titles{k}, e2(k)));
-end
-colormap(gray(64));
-print(fig, '-dpng', '-r72', 'wavelet_denoise.png');
-close(fig);
-fprintf('  figure: wavelet_denoise.png\n');

@@ -1,11 +1,12 @@
 function status = check_example(file, module_dir)
 % Runs one example script in the current folder (without changing to the
-% script's folder, as run() would) with the modules of module_dir on the
-% path. The example asserts its own outcome; this checks that it also wrote
-% its figure, a small PNG named after it. Returns 0 on success.
+% script's folder, as run() would) with the modules of module_dir and the
+% examples' helper (example_figure.m) on the path. The example asserts its
+% own outcome; this checks that it also wrote its figure, a small PNG named
+% after it. Returns 0 on success.
   status = 1;
   try
-    addpath(module_dir);
+    addpath(module_dir, fileparts(file));
     [~, name] = fileparts(file);
     png = [name '.png'];
     if exist(png, 'file')
