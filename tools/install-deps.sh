@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs whatever this project needs that a Debian machine is missing.
-#   install-deps.sh quickstart   the Octave modules: compiler, CMake, Octave
+#   install-deps.sh quickstart   the Octave modules and the examples' figures:
+#                                compiler, CMake, Octave, gnuplot, fonts
 #   install-deps.sh [test]       everything ./test.sh builds and runs
 #   install-deps.sh hardening    the test set and the clang of tools/hardening.sh
 #   install-deps.sh platforms    the cross compilers, emulators and clang of
@@ -54,18 +55,21 @@ if [ "$set_name" = "--clang" ]; then
 fi
 
 packages=(cmake g++ make)
-[ "$set_name" = platforms ] || packages+=(octave "$(first_offered octave-dev liboctave-dev)")
+if [ "$set_name" != platforms ]; then
+  packages+=(octave "$(first_offered octave-dev liboctave-dev)")
+  # The examples, which the README runs right after the quick start, draw
+  # their figures with gnuplot (any of Debian's builds) and need Octave's
+  # default font (only a recommendation of Octave's) and Ghostscript,
+  # through which Octave's print writes PNG.
+  packages+=(fonts-freefont-otf ghostscript)
+  command -v gnuplot >/dev/null 2>&1 || packages+=(gnuplot-nox)
+fi
 case "$set_name" in
   quickstart) ;;
   test|hardening)
-    # The examples' PNG figures need Octave's default font (only a
-    # recommendation of Octave's) and Ghostscript, through which Octave's
-    # print writes PNG; the tests read symbol tables with readelf (binutils)
-    # and compare with PyWavelets and SciPy.
-    packages+=(libgtest-dev libbenchmark-dev binutils python3-pywt python3-scipy
-               fonts-freefont-otf ghostscript)
-    # The examples draw their figures with gnuplot (any of Debian's builds).
-    command -v gnuplot >/dev/null 2>&1 || packages+=(gnuplot-nox)
+    # The tests read symbol tables with readelf (binutils) and compare with
+    # PyWavelets and SciPy.
+    packages+=(libgtest-dev libbenchmark-dev binutils python3-pywt python3-scipy)
     if [ "$set_name" = hardening ]; then
       n=$(clang_version)
       packages+=("clang-$n" "libclang-rt-$n-dev")
