@@ -38,7 +38,7 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
 %   opts (optional struct; missing fields take their defaults):
 %     tol       stop when the relative KKT residual is at most tol (1e-9)
 %     max_iter  largest number of outer iterations (200)
-%     sigma     first penalty (min(m, n)/||A||_F^2, about 1/||A||^2)
+%     sigma     first penalty (256*min(m, n)/||A||_F^2, about 256/||A||^2)
 %
 %   info:
 %     iterations    outer (augmented Lagrangian) iterations
@@ -81,7 +81,11 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
   normF = sqrt(full(sum(sum(A .^ 2))));
   tol = option(opts, 'tol', 1e-9);
   max_iter = option(opts, 'max_iter', 200);
-  sigma0 = option(opts, 'sigma', min(m, n) / max(normF ^ 2, realmin));
+  % A large first penalty (sigma*||A||^2 in the hundreds) makes the first
+  % proximal step most of the solve; the Newton systems are solved
+  % directly, so their conditioning costs little. min(m, n)/||A||_F^2 is
+  % 1/(mean square singular value), a cheap stand-in for 1/||A||^2.
+  sigma0 = option(opts, 'sigma', 256 * min(m, n) / max(normF ^ 2, realmin));
 
   history = struct('kkt', [], 'objective', [], 'sigma', [], 'newton_steps', [], 'time', []);
   [kkt, objective, denominator] = kkt_residual(A, b, zeros(n, 1), lambda1, lambda2);
@@ -99,7 +103,12 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
     sigma_min = 1e-4 * sigma;
     count_raise = 0;
     count_lower = 0;
-    y = -b_s;           % the residual A*x - b at x = 0, the warm start of the first inner solve
+    % The first inner solve starts at y = 0, where u = 0 and the Jacobian
+    % is empty: its first direction is -b, and the backtracking along it
+    % lets the kept set grow from nothing. From y = -b (the residual at
+    % x = 0) nearly every position is kept at first, and those first
+    % Newton systems are by far the dearest of the run.
+    y = zeros(m, 1);
     kkt_scale = kkt;    % the inner tolerance follows the outer residual
     for iter = 1:max_iter
       % The inner gradient's effect on the next x is sigma*A'*grad, and
@@ -109,7 +118,7 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
       % proximal-point steps would; it tightens as the outer residual falls.
       grad_tol = 0.1 * max(kkt_scale, 0.5 * tol) * s * denominator / max(normF, realmin);
       x_old = x;
-      [y, x, grad_norm, steps] = newton_inner(A, b_s, x_old, y, sigma, lam1, lam2, grad_tol);
+      [y, x, grad, steps] = newton_inner(A, b_s, x_old, y, sigma, lam1, lam2, grad_tol);
       steps_total = steps_total + steps;
       [kkt, objective, denominator] = kkt_residual(A, b, x / s, lambda1, lambda2);
       history.kkt(end + 1) = kkt;
@@ -129,17 +138,17 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
       % residual, so sigma climbs and the outer loop turns superlinear; when
       % Newton stalls, the dual residual dominates and sigma comes down.
       primal = norm(x - x_old) / sigma;
-      dual = normF * grad_norm;
+      dual = norm(A' * grad);
       if primal > dual
         count_raise = count_raise + 1;
       elseif dual > primal
         count_lower = count_lower + 1;
       end
       if lam2 > 0
-        % Step factor sqrt(5) (factor_switch 1): a steadier climb than 5,
-        % so the Newton warm start from the last y stays close.
+        % Step factor 5 (factor_switch 0): with the first penalty already
+        % large, few raises are needed, and the last y stays a close start.
         [sigma, count_raise, count_lower] = ...
-            sandrevo(sigma, sigma_max, sigma_min, count_raise, count_lower, iter, 1);
+            sandrevo(sigma, sigma_max, sigma_min, count_raise, count_lower, iter, 0);
       else
         [sigma, count_raise, count_lower] = ...
             quorbel(sigma, sigma_max, sigma_min, count_raise, count_lower, iter, -1);
@@ -151,7 +160,7 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
                 'converged', kkt <= tol, 'time', toc(start), 'history', history);
 end
 
-function [y, u, grad_norm, steps] = newton_inner(A, b, x, y, sigma, lam1, lam2, grad_tol)
+function [y, u, grad, steps] = newton_inner(A, b, x, y, sigma, lam1, lam2, grad_tol)
 % Minimizes phi(y) from the given y (the last inner solution: the dual
 % optimum does not depend on the outer iteration, so it is a good start)
 % until ||grad phi|| <= grad_tol, and returns y, u = prox_{sigma p}(x -
@@ -159,12 +168,13 @@ function [y, u, grad_norm, steps] = newton_inner(A, b, x, y, sigma, lam1, lam2, 
   max_steps = 50;
   Aty = A' * y;
   [phi, u, v, keep] = phi_at(y, Aty, b, x, sigma, lam1, lam2);
-  grad = y + b - times_sparse(A, u);
+  grad = y + b - A * u;
   grad_norm = norm(grad);
+  gram = struct('keys', [], 'M', [], 'G', []);
   steps = 0;
   while grad_norm > grad_tol && steps < max_steps
     steps = steps + 1;
-    d = newton_direction(A, v, keep, lam2 > 0, sigma, grad);
+    [d, gram] = newton_direction(A, v, keep, lam2 > 0, sigma, grad, gram);
     Atd = A' * d;
     slope = grad' * d;
     % Armijo backtracking on phi. Near the solution the decrease a Newton
@@ -180,10 +190,10 @@ function [y, u, grad_norm, steps] = newton_inner(A, b, x, y, sigma, lam1, lam2, 
       Aty_t = Aty + alpha * Atd;
       [phi_t, u_t, v_t, keep_t] = phi_at(y_t, Aty_t, b, x, sigma, lam1, lam2);
       if phi_t <= phi + 1e-4 * alpha * slope
-        grad_t = y_t + b - times_sparse(A, u_t);
+        grad_t = y_t + b - A * u_t;
         accepted = true;
       elseif alpha == 1 && -slope <= resolution
-        grad_t = y_t + b - times_sparse(A, u_t);
+        grad_t = y_t + b - A * u_t;
         accepted = norm(grad_t) < grad_norm;
       end
       if accepted
@@ -240,16 +250,36 @@ function p = penalty(x, lam1, lam2)
   p = lam1 * sum(abs(x)) + lam2 * sum(abs(diff(x)));
 end
 
-function d = newton_direction(A, v, keep, linked, sigma, grad)
+function [d, gram] = newton_direction(A, v, keep, linked, sigma, grad, gram)
 % Solves (I + sigma*A*J*A')*d = -grad with J = W*W' (see the help).
-  M = A(:, keep) * jacobian_basis(v, keep, linked);
-  [m, r] = size(M);
+% gram caches M = A*W and M'*M by column (keyed by first row and length):
+% from one Newton step to the next most columns stay, and only the new
+% ones cost products with A (dense A; a sparse A's products are cheap).
+  [W, keys] = jacobian_basis(v, keep, linked);
+  m = rows(A);
+  r = columns(W);
   if r == 0
     d = -grad;
   elseif r < m
     % Sherman-Morrison-Woodbury: (I + sigma*M*M')^-1 = I - M*(I/sigma + M'*M)^-1*M'.
-    d = M * spd_solve(plus_diagonal(M' * M, 1 / sigma), M' * grad) - grad;
+    if issparse(A)
+      M = A * W;
+      G = M' * M;
+    else
+      [old, where] = ismember(keys, gram.keys);
+      new = ~old;
+      M = zeros(m, r);
+      M(:, old) = gram.M(:, where(old));
+      M(:, new) = A * W(:, new);   % dense times sparse: no copy of A's columns
+      G = zeros(r);
+      G(old, old) = gram.G(where(old), where(old));
+      G(:, new) = M' * M(:, new);
+      G(new, :) = G(:, new)';
+      gram = struct('keys', keys, 'M', M, 'G', G);
+    end
+    d = M * spd_solve(plus_diagonal(G, 1 / sigma), M' * grad) - grad;
   else
+    M = A * W;
     d = -spd_solve(plus_diagonal(sigma * (M * M'), 1), grad);
   end
 end
@@ -262,28 +292,36 @@ function S = plus_diagonal(S, c)
   end
 end
 
-function W = jacobian_basis(v, keep, linked)
-% Rows: the kept positions; columns: an orthonormal basis of the range of
-% the prox's Jacobian there. Without the TV term (lambda2 = 0) every kept
-% position is its own column. With it, lunderjack's groups of equal
-% neighbours of v: a column 1/sqrt(len) on each kept group (H), a unit
-% column on each kept position in no group (d = 1). The soft threshold
-% keeps or drops a group whole (one value), so H's kept columns have all
-% their rows among the kept positions.
-  k = nnz(keep);
-  if ~linked
-    W = speye(k);
-    return;
-  end
+function [W, keys] = jacobian_basis(v, keep, linked)
+% An orthonormal basis (n-by-r, sparse) of the range of the prox's
+% Jacobian J = W*W', and a key for each column (its first row and its
+% length). Without the TV term (lambda2 = 0): a unit column on each kept
+% position. With it, lunderjack's groups of equal neighbours of v: a
+% column 1/sqrt(len) on each kept group (a column of H), a unit column on
+% each kept position in no group (d = 1). The soft threshold keeps or
+% drops a group whole (one value), so a group is kept when any of its rows
+% is.
   n = numel(v);
-  if n > 1
-    pattern = double(v(2:end) == v(1:end - 1));
+  if linked
+    if n > 1
+      pattern = double(v(2:end) == v(1:end - 1));
+    else
+      pattern = [];
+    end
+    [d, H] = lunderjack(pattern);
+    single = find(keep & d == 1);
+    H = H(:, any(H(keep, :), 1));
+    [rows_H, ~] = find(H);
+    lengths = full(sum(H ~= 0, 1))';
+    firsts = rows_H(cumsum(lengths) - lengths + 1);
   else
-    pattern = [];
+    single = find(keep);
+    H = sparse(n, 0);
+    lengths = zeros(0, 1);
+    firsts = zeros(0, 1);
   end
-  [d, H] = lunderjack(pattern);
-  single = find(d(keep) == 1);
-  W = [sparse(single, 1:numel(single), 1, k, numel(single)), H(keep, any(H(keep, :), 1))];
+  W = [sparse(single, 1:numel(single), 1, n, numel(single)), H];
+  keys = [single; firsts] + (n + 1) * [zeros(numel(single), 1); lengths - 1];
 end
 
 function t = spd_solve(S, g)
@@ -301,12 +339,6 @@ function t = spd_solve(S, g)
     error('fused_lasso_solve: the Newton matrix is not numerically positive definite.');
   end
   t = Q * hobrinth(R', fenwarix(R, Q' * g));
-end
-
-function r = times_sparse(A, u)
-% A*u over the nonzeros of u only (u is the prox's output, mostly zeros).
-  nz = find(u);
-  r = A(:, nz) * u(nz);
 end
 
 function [kkt, objective, denominator] = kkt_residual(A, b, x, lambda1, lambda2)
