@@ -170,11 +170,10 @@ function [y, u, grad, steps] = newton_inner(A, b, x, y, sigma, lam1, lam2, grad_
   [phi, u, v, keep] = phi_at(y, Aty, b, x, sigma, lam1, lam2);
   grad = y + b - A * u;
   grad_norm = norm(grad);
-  gram = struct('keys', [], 'M', [], 'G', []);
   steps = 0;
   while grad_norm > grad_tol && steps < max_steps
     steps = steps + 1;
-    [d, gram] = newton_direction(A, v, keep, lam2 > 0, sigma, grad, gram);
+    d = newton_direction(A, v, keep, lam2 > 0, sigma, grad);
     Atd = A' * d;
     slope = grad' * d;
     % Armijo backtracking on phi. Near the solution the decrease a Newton
@@ -250,36 +249,16 @@ function p = penalty(x, lam1, lam2)
   p = lam1 * sum(abs(x)) + lam2 * sum(abs(diff(x)));
 end
 
-function [d, gram] = newton_direction(A, v, keep, linked, sigma, grad, gram)
+function d = newton_direction(A, v, keep, linked, sigma, grad)
 % Solves (I + sigma*A*J*A')*d = -grad with J = W*W' (see the help).
-% gram caches M = A*W and M'*M by column (keyed by first row and length):
-% from one Newton step to the next most columns stay, and only the new
-% ones cost products with A (dense A; a sparse A's products are cheap).
-  [W, keys] = jacobian_basis(v, keep, linked);
-  m = rows(A);
-  r = columns(W);
+  M = A * jacobian_basis(v, keep, linked);   % dense times sparse: no copy of A's columns
+  [m, r] = size(M);
   if r == 0
     d = -grad;
   elseif r < m
     % Sherman-Morrison-Woodbury: (I + sigma*M*M')^-1 = I - M*(I/sigma + M'*M)^-1*M'.
-    if issparse(A)
-      M = A * W;
-      G = M' * M;
-    else
-      [old, where] = ismember(keys, gram.keys);
-      new = ~old;
-      M = zeros(m, r);
-      M(:, old) = gram.M(:, where(old));
-      M(:, new) = A * W(:, new);   % dense times sparse: no copy of A's columns
-      G = zeros(r);
-      G(old, old) = gram.G(where(old), where(old));
-      G(:, new) = M' * M(:, new);
-      G(new, :) = G(:, new)';
-      gram = struct('keys', keys, 'M', M, 'G', G);
-    end
-    d = M * spd_solve(plus_diagonal(G, 1 / sigma), M' * grad) - grad;
+    d = M * spd_solve(plus_diagonal(M' * M, 1 / sigma), M' * grad) - grad;
   else
-    M = A * W;
     d = -spd_solve(plus_diagonal(sigma * (M * M'), 1), grad);
   end
 end
@@ -292,10 +271,9 @@ function S = plus_diagonal(S, c)
   end
 end
 
-function [W, keys] = jacobian_basis(v, keep, linked)
+function W = jacobian_basis(v, keep, linked)
 % An orthonormal basis (n-by-r, sparse) of the range of the prox's
-% Jacobian J = W*W', and a key for each column (its first row and its
-% length). Without the TV term (lambda2 = 0): a unit column on each kept
+% Jacobian J = W*W'. Without the TV term (lambda2 = 0): a unit column on each kept
 % position. With it, lunderjack's groups of equal neighbours of v: a
 % column 1/sqrt(len) on each kept group (a column of H), a unit column on
 % each kept position in no group (d = 1). The soft threshold keeps or
@@ -311,17 +289,11 @@ function [W, keys] = jacobian_basis(v, keep, linked)
     [d, H] = lunderjack(pattern);
     single = find(keep & d == 1);
     H = H(:, any(H(keep, :), 1));
-    [rows_H, ~] = find(H);
-    lengths = full(sum(H ~= 0, 1))';
-    firsts = rows_H(cumsum(lengths) - lengths + 1);
   else
     single = find(keep);
     H = sparse(n, 0);
-    lengths = zeros(0, 1);
-    firsts = zeros(0, 1);
   end
   W = [sparse(single, 1:numel(single), 1, n, numel(single)), H];
-  keys = [single; firsts] + (n + 1) * [zeros(numel(single), 1); lengths - 1];
 end
 
 function t = spd_solve(S, g)
