@@ -326,7 +326,7 @@ end
 
 function check_weight(value, k, name)
   if ~isnumeric(value) || ~isreal(value) || ~isscalar(value) || ~(value >= 0) || ~isfinite(value)
-    error('fused_lasso_solve: argument %d (%s) must be a finite real scalar >= 0.', k, name);
+    error('fused_lasso_solve: argument %d (%s) must be a finite nonnegative real scalar.', k, name);
   end
 end
 

@@ -1,0 +1,169 @@
+% examples/fused_lasso_solve.m against answers found without it: the closed
+% form for A = I, the plain splitting method (fused_lasso_admm.m, no
+% lassowave module) polished on its sign pattern, Octave's own qp, and the
+% lasso's known limits.
+
+%!shared objective
+%! addpath(fullfile(fileparts(which('fused_lasso_admm')), '..', '..', 'examples'));
+%! objective = @(A, b, l1, l2, x) 0.5 * norm(A * x - b)^2 + l1 * norm(x, 1) + l2 * norm(diff(x), 1);
+
+%!function x = polished(A, b, lambda1, lambda2, z)
+%!  % The exact minimizer on the sign pattern of the splitting's z = [x;
+%!  % diff(x)]: pieces between the nonzero jumps, each zero or of one sign;
+%!  % with the signs fixed the objective is quadratic in the pieces' values.
+%!  n = columns(A);
+%!  z1 = z(1:n);
+%!  z2 = z(n + 1:end);
+%!  piece = cumsum([1; z2 ~= 0]);
+%!  E = sparse(1:n, piece, 1, n, piece(end));
+%!  level = (E' * z1) ./ full(sum(E, 1))';
+%!  s = sign(level) .* (abs(level) > 1e-6 * max(abs(z1)));
+%!  E = E(:, s ~= 0);
+%!  q = E' * (lambda1 * (E * s(s ~= 0)) + lambda2 * ([0; sign(z2)] - [sign(z2); 0]));
+%!  AE = A * E;
+%!  x = E * ((AE' * AE) \ (AE' * b - q));
+%!endfunction
+
+%!function [A, b] = problem(m, n, seed)
+%!  % A piecewise-constant, partly zero truth seen through a random A.
+%!  randn('state', seed);
+%!  A = randn(m, n);
+%!  truth = zeros(n, 1);
+%!  truth(round(n / 5):round(n / 2)) = 1.5;
+%!  truth(round(2 * n / 3):end) = -1;
+%!  b = A * truth + 0.1 * randn(m, 1);
+%!endfunction
+
+%!test
+%! % A = I: the closed form soft(zelmonte(b, lambda2), lambda1), to rounding
+%! % (zelmonte's own rounding is relative to lambda2*eps).
+%! randn('state', 1);
+%! for n = [1, 2, 40]
+%!   b = 3 * randn(n, 1);
+%!   for lambdas = [0.3, 0.7; 0, 0.7; 0.3, 0; 2, 5]'
+%!     v = zelmonte(b, lambdas(2));
+%!     exact = sign(v) .* max(abs(v) - lambdas(1), 0);
+%!     for I = {eye(n), speye(n)}
+%!       [x, info] = fused_lasso_solve(I{1}, b, lambdas(1), lambdas(2), struct('tol', 1e-15));
+%!       assert(info.converged);
+%!       assert(norm(x - exact) <= 1e-13 * max(norm(exact), 1));
+%!     end
+%!   end
+%! end
+
+%!test
+%! % Small dense problems, tall and wide, against the splitting method run
+%! % to residuals near rounding and polished: objectives equal to 1e-9.
+%! for c = {{50, 30, 1, 0.5, 2}, {20, 60, 2, 0.2, 1}, {60, 60, 3, 1, 5}, {25, 45, 4, 0.05, 0.5}}
+%!   [m, n, seed, l1, l2] = c{1}{:};
+%!   [A, b] = problem(m, n, seed);
+%!   [x, info] = fused_lasso_solve(A, b, l1, l2);
+%!   assert(info.converged && info.kkt <= 1e-9);
+%!   [xa, z] = fused_lasso_admm(A, b, l1, l2, norm(A)^2 / 10, 1e-12, 100000);
+%!   xp = polished(A, b, l1, l2, z);
+%!   f = objective(A, b, l1, l2, x);
+%!   fp = objective(A, b, l1, l2, xp);
+%!   assert(fp <= objective(A, b, l1, l2, xa));
+%!   assert(abs(f - fp) <= 1e-9 * fp);
+%!   assert(norm(x - xp) <= 1e-6 * norm(xp));
+%! end
+
+%!test
+%! % Octave's qp on the same problem written with t >= |x|, s >= |diff(x)|.
+%! [A, b] = problem(30, 20, 5);
+%! l1 = 0.5;
+%! l2 = 2;
+%! n = 20;
+%! D = diff(eye(n));
+%! H = blkdiag(A' * A, zeros(2 * n - 1));
+%! q = [-A' * b; l1 * ones(n, 1); l2 * ones(n - 1, 1)];
+%! I = eye(n);
+%! Z = zeros(n - 1, n);
+%! C = [I, -I, Z'; -I, -I, Z'; D, Z, -eye(n - 1); -D, Z, -eye(n - 1)];
+%! v = qp(zeros(3 * n - 1, 1), H, q, [], [], [], [], [], C, zeros(4 * n - 2, 1));
+%! [x, info] = fused_lasso_solve(A, b, l1, l2);
+%! assert(info.converged);
+%! assert(abs(objective(A, b, l1, l2, x) - objective(A, b, l1, l2, v(1:n))) ...
+%!        <= 1e-9 * objective(A, b, l1, l2, v(1:n)));
+
+%!test
+%! % lambda2 = 0, the lasso: its optimality conditions hold, and it agrees
+%! % with the splitting method.
+%! [A, b] = problem(40, 60, 6);
+%! l1 = 0.1 * norm(A' * b, inf);
+%! [x, info] = fused_lasso_solve(A, b, l1, 0);
+%! assert(info.converged);
+%! g = A' * (A * x - b);
+%! on = x ~= 0;
+%! assert(any(on) && any(~on));
+%! assert(max(abs(g(on) + l1 * sign(x(on)))) <= 1e-7 * l1);
+%! assert(max(abs(g(~on))) <= l1 * (1 + 1e-7));
+%! [~, z] = fused_lasso_admm(A, b, l1, 0, norm(A)^2 / 10, 1e-12, 100000);
+%! fp = objective(A, b, l1, 0, polished(A, b, l1, 0, z));
+%! assert(abs(objective(A, b, l1, 0, x) - fp) <= 1e-9 * fp);
+
+%!test
+%! % lambda1 = 0, total variation only (tall A: a unique solution).
+%! [A, b] = problem(60, 40, 7);
+%! [x, info] = fused_lasso_solve(A, b, 0, 3);
+%! assert(info.converged);
+%! [~, z] = fused_lasso_admm(A, b, 0, 3, norm(A)^2 / 10, 1e-12, 100000);
+%! z(1:40) = 1;   % every piece free: no l1 term to fix a zero
+%! fp = objective(A, b, 0, 3, polished(A, b, 0, 3, z));
+%! assert(abs(objective(A, b, 0, 3, x) - fp) <= 1e-9 * fp);
+%! % lambda1 = lambda2 = 0: least squares.
+%! [x, info] = fused_lasso_solve(A, b, 0, 0);
+%! assert(info.converged);
+%! assert(norm(x - A \ b) <= 1e-8 * norm(A \ b));
+
+%!test
+%! % x = 0 exactly from lambda1_max = ||A'*b||_inf on (the lasso, and with
+%! % the TV term too), and not below it.
+%! [A, b] = problem(30, 50, 8);
+%! l1max = norm(A' * b, inf);
+%! for l2 = [0, 1]
+%!   for l1 = [1, 1.01, 10] * l1max
+%!     [x, info] = fused_lasso_solve(A, b, l1, l2);
+%!     assert(isequal(x, zeros(50, 1)) && info.converged);
+%!   end
+%! end
+%! [x, info] = fused_lasso_solve(A, b, 0.99 * l1max, 0);
+%! assert(nnz(x) >= 1 && info.converged);
+
+%!test
+%! % Sparse A, tall and wide: the same solution as for full(A).
+%! randn('state', 9);
+%! rand('state', 9);
+%! for size_ = [80, 50; 40, 90]'
+%!   A = sprandn(size_(1), size_(2), 0.2);
+%!   b = A * [zeros(20, 1); 2 * ones(20, 1); zeros(size_(2) - 40, 1)] + 0.1 * randn(size_(1), 1);
+%!   [x, info] = fused_lasso_solve(A, b, 0.3, 1);
+%!   [xf, info_f] = fused_lasso_solve(full(A), b, 0.3, 1);
+%!   assert(info.converged && info_f.converged);
+%!   f = objective(A, b, 0.3, 1, x);
+%!   assert(abs(f - objective(A, b, 0.3, 1, xf)) <= 1e-9 * f);
+%!   [~, z] = fused_lasso_admm(full(A), b, 0.3, 1, normest(A)^2 / 10, 1e-12, 100000);
+%!   fp = objective(A, b, 0.3, 1, polished(full(A), b, 0.3, 1, z));
+%!   assert(abs(f - fp) <= 1e-9 * fp);
+%! end
+
+%!test
+%! % What info holds; b = 0; a looser tolerance stops sooner.
+%! [A, b] = problem(30, 40, 10);
+%! [x, info] = fused_lasso_solve(A, b, 0.5, 2);
+%! k = info.iterations;
+%! assert(k >= 1 && info.newton_steps >= k && info.time >= 0);
+%! assert(numel(info.history.kkt) == k && numel(info.history.sigma) == k);
+%! assert(info.history.kkt(end) == info.kkt && all(info.history.sigma > 0));
+%! assert(all(diff(info.history.time) >= 0) && info.history.time(end) <= info.time);
+%! [x, info] = fused_lasso_solve(A, zeros(30, 1), 0.5, 2);
+%! assert(isequal(x, zeros(40, 1)) && info.kkt == 0 && info.iterations == 0);
+%! [~, loose] = fused_lasso_solve(A, b, 0.5, 2, struct('tol', 1e-3));
+%! assert(loose.kkt <= 1e-3 && loose.iterations < k);
+
+%!error <^fused_lasso_solve: requires 4 or 5 input arguments\.$> fused_lasso_solve(eye(2), [1; 2], 1)
+%!error <^fused_lasso_solve: argument 1 \(A\) must be a real non-empty numeric matrix\.$> fused_lasso_solve(1i * eye(2), [1; 2], 1, 1)
+%!error <^fused_lasso_solve: argument 2 \(b\) must be a real column with as many rows as A \(2\)\.$> fused_lasso_solve(eye(2), [1, 2], 1, 1)
+%!error <^fused_lasso_solve: argument 3 \(lambda1\) must be a finite nonnegative real scalar\.$> fused_lasso_solve(eye(2), [1; 2], -1, 1)
+%!error <^fused_lasso_solve: argument 4 \(lambda2\) must be a finite nonnegative real scalar\.$> fused_lasso_solve(eye(2), [1; 2], 1, NaN)
+%!error <^fused_lasso_solve: argument 5 \(opts\) must be a struct\.$> fused_lasso_solve(eye(2), [1; 2], 1, 1, 3)
