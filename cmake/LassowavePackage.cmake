@@ -247,7 +247,8 @@ if(LASSOWAVE_OCTAVE)
       "addpath('${_lw_tests}'); exit(check_build_script('${PROJECT_SOURCE_DIR}', '${LASSOWAVE_VERSION}'))")
 
   # Each example runs in a folder of its own, asserts its outcome and leaves
-  # its figure there. A function file in examples/ is the examples' helper.
+  # its figure there. A function file in examples/ is a helper the examples
+  # call (example_figure.m, fused_lasso_solve.m), not an example.
   file(GLOB _lw_examples CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/*.m)
   foreach(example IN LISTS _lw_examples)
     get_filename_component(name ${example} NAME_WE)
