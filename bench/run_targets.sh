@@ -84,6 +84,7 @@ LASSOWAVE_TRIANGULAR_FACTOR=$out/laplacian700.factor gbench bench_triangular \
   --benchmark_filter='^(one_pass_64|fenwarix_kernel_64|host_call/.*)/-1$' --benchmark_repetitions=3
 rm -f "$out/laplacian700.factor"
 octave_run octave_zelmonte_bench "repeats = 5;"
+octave_run octave_fused_lasso_bench
 gbench bench_penalty --benchmark_repetitions=3
 octave_run octave_scalar_bench
 

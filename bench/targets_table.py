@@ -258,6 +258,22 @@ def zelmonte(t, raw):
               o.get(f"{key}/floor_ns_per_sample"), "ns", None)
 
 
+def fused_lasso(t, raw):
+    o = load_results(os.path.join(raw, "octave_fused_lasso_bench.txt"))
+    t.section("fused_lasso_solve vs first-order methods: time to a relative objective error of 1e-6",
+              "examples/fused_lasso_solve.m (augmented Lagrangian, semismooth Newton steps on the "
+              "lassowave kernels) against FISTA with the same exact prox and against ADMM on the "
+              "splitting z = [x; diff(x)] (soft thresholding only), one problem per size: Gaussian "
+              "A, sparse piecewise-constant truth, lambda1 = 0.01·||A'b||∞, lambda2 = 10·lambda1 "
+              "(bench/octave_fused_lasso_bench.m). Each is one run, in octave-cli. "
+              "Target: at least 2× faster than each.")
+    for size, label in (("500x2000", "500×2000"), ("2000x10000", "2000×10000")):
+        k = f"octave/fused_lasso/{size}"
+        for peer, name in (("fista", "FISTA"), ("admm", "ADMM")):
+            t.row(f"fused_lasso_solve {label} vs {name}", o.get(f"{k}/ssnal_s"),
+                  o.get(f"{k}/{peer}_s"), "s", 0.5)
+
+
 def scalars(t, raw):
     o = load_results(os.path.join(raw, "octave_scalar_bench.txt"))
     g = GBench(os.path.join(raw, "bench_penalty.json"))
@@ -372,6 +388,7 @@ def main():
     wavelets(t, a.raw)
     triangular(t, a.raw)
     zelmonte(t, a.raw)
+    fused_lasso(t, a.raw)
     scalars(t, a.raw)
 
     load = lambda name: field(os.path.join(a.raw, name), "", "load average:")

@@ -78,7 +78,7 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
   end
   A = double(A);
   b = full(double(b));
-  normF = sqrt(full(sum(sum(A .^ 2))));
+  normF = norm(A, 'fro');
   tol = option(opts, 'tol', 1e-9);
   max_iter = option(opts, 'max_iter', 200);
   % A large first penalty (sigma*||A||^2 in the hundreds) makes the first
@@ -164,11 +164,12 @@ function [y, u, grad, steps] = newton_inner(A, b, x, y, sigma, lam1, lam2, grad_
 % Minimizes phi(y) from the given y (the last inner solution: the dual
 % optimum does not depend on the outer iteration, so it is a good start)
 % until ||grad phi|| <= grad_tol, and returns y, u = prox_{sigma p}(x -
-% sigma*A'*y), the final gradient's norm and the number of Newton steps.
+% sigma*A'*y), the final gradient and the number of Newton steps. A*u is
+% taken with u sparse: dense times sparse reads only u's nonzero columns.
   max_steps = 50;
   Aty = A' * y;
   [phi, u, v, keep] = phi_at(y, Aty, b, x, sigma, lam1, lam2);
-  grad = y + b - A * u;
+  grad = y + b - A * sparse(u);
   grad_norm = norm(grad);
   steps = 0;
   while grad_norm > grad_tol && steps < max_steps
@@ -189,10 +190,10 @@ function [y, u, grad, steps] = newton_inner(A, b, x, y, sigma, lam1, lam2, grad_
       Aty_t = Aty + alpha * Atd;
       [phi_t, u_t, v_t, keep_t] = phi_at(y_t, Aty_t, b, x, sigma, lam1, lam2);
       if phi_t <= phi + 1e-4 * alpha * slope
-        grad_t = y_t + b - A * u_t;
+        grad_t = y_t + b - A * sparse(u_t);
         accepted = true;
       elseif alpha == 1 && -slope <= resolution
-        grad_t = y_t + b - A * u_t;
+        grad_t = y_t + b - A * sparse(u_t);
         accepted = norm(grad_t) < grad_norm;
       end
       if accepted

@@ -33,6 +33,8 @@ function varargout = gravenmor(varargin)
 %         real, dense, non-empty double, e.g.
 %         "gravenmor: argument 2 (scale_1) must not be empty."
 %
+%   In examples/fused_lasso_solve.m: rescales the problem on entry (to ||b|| = 1).
+%
 %   Example:
 %     [v, s1, s2, g, q, w1, w2, z] = gravenmor(6, 2, 8, 3, 5)
 %     % v = 24, s1 = 2, s2 = 8, g = 4, q = 0.5, w1 = 6, w2 = 40, z = 0

@@ -27,6 +27,8 @@ function varargout = lunderjack(varargin)
 %     "lunderjack: argument 1 (p) is too long: max(rows, columns) must be at
 %         most 2147483646."
 %
+%   In examples/fused_lasso_solve.m: the Jacobian in each Newton system.
+%
 %   Example:
 %     [d, H] = lunderjack([1 1 0 1])
 %     % d = zeros(5, 1); full(H) = [1 1 1 0 0; 0 0 0 1 1]' .* [1/sqrt(3) 1/sqrt(2)]

@@ -35,6 +35,8 @@ function varargout = zelmonte(varargin)
 %     "zelmonte: argument 2 (lambda) must not be empty."
 %     "zelmonte: argument 2 (lambda) must not be negative."
 %
+%   In examples/fused_lasso_solve.m: the proximal step (then a soft threshold).
+%
 %   Example:
 %     x = zelmonte([0; 0; 10; 10], 1)    % x = [0.5; 0.5; 9.5; 9.5]
 %

@@ -25,6 +25,8 @@ function varargout = quorbel(varargin)
 %         dense, non-empty double, or an iter or mode_switch that is NaN,
 %         infinite or outside the signed 32-bit range
 %
+%   In examples/fused_lasso_solve.m: the penalty when lambda2 = 0 (a lasso solver).
+%
 %   Example:
 %     p = quorbel(1, 10, 0.1, 0, 0, 10, 0)    % shrinking: p = 0.4
 %     p = quorbel(1, 3, 0.1, 2, 0, 0, -1)     % counter rule: p = 3

@@ -14,9 +14,9 @@ function [x, z, iterations, seconds] = fused_lasso_admm(A, b, lambda1, lambda2, 
 % otherwise through Sherman-Morrison-Woodbury with the m-by-m matrix
 % I + A*(rho*C)^-1*A'. Stops when the primal and dual residuals are
 % below tol relative to their scales, or after max_iter iterations.
-% observe(x), if given, is called after every iteration outside the timed
-% work (seconds counts the setup and the iterations only); it returns
-% true to stop.
+% observe(x, seconds), if given, is called after every iteration outside
+% the timed work (seconds counts the setup and the iterations only); it
+% returns true to stop.
   start = tic;
   [m, n] = size(A);
   e = ones(n, 1);
@@ -52,7 +52,7 @@ function [x, z, iterations, seconds] = fused_lasso_admm(A, b, lambda1, lambda2, 
     if primal <= tol * max(norm(Kx), norm(z)) && dual <= tol * rho * norm(u(1:n) + [0; u(n + 1:end)] - [u(n + 1:end); 0])
       break;
     end
-    if nargin > 7 && observe(x)
+    if nargin > 7 && observe(x, seconds)
       break;
     end
   end
