@@ -7,7 +7,7 @@
 # cache yet), runs the Google Benchmark programs through the test host, the
 # Octave scripts in octave-cli and the PyWavelets peer, keeps their raw
 # output in <builddir>/bench/targets/, and writes the table to
-# bench/RESULTS.md (bench/targets_table.py computes it). Takes about five
+# bench/RESULTS.md (bench/targets_table.py computes it). Takes about ten
 # minutes on two cores.
 #
 # Environment: JOBS (build jobs, default 2), PYTHON (the interpreter that has

@@ -132,9 +132,9 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
       kkt_scale = min(kkt_scale, kkt);
       % Tallies. The primal residual ||A'*y + z|| = ||x - x_old||/sigma is
       % what a larger sigma shrinks faster (the proximal step goes further);
-      % the dual residual, the gradient the inner solve left (bounded in the
-      % same units), is what a smaller sigma shrinks (phi gets better
-      % conditioned). The inner solve normally leaves a tenth of the primal
+      % the dual residual ||A'*grad||, from the gradient the inner solve
+      % left (the same units), is what a smaller sigma shrinks (phi gets
+      % better conditioned). The inner solve normally leaves a tenth of the primal
       % residual, so sigma climbs and the outer loop turns superlinear; when
       % Newton stalls, the dual residual dominates and sigma comes down.
       primal = norm(x - x_old) / sigma;
