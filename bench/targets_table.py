@@ -271,7 +271,7 @@ def fused_lasso(t, raw):
         k = f"octave/fused_lasso/{size}"
         for peer, name in (("fista", "FISTA"), ("admm", "ADMM")):
             t.row(f"fused_lasso_solve {label} vs {name}", o.get(f"{k}/ssnal_s"),
-                  o.get(f"{k}/{peer}_s"), "s", 0.5)
+                  o.get(f"{k}/{peer}_s"), "s", 0.5, digits=3)
 
 
 def scalars(t, raw):
