@@ -24,7 +24,7 @@ n = 1000;
 A = randn(m, n) / sqrt(m);
 x_true = zeros(n, 1);
 pieces = [101, 180, 2; 341, 400, -1.5; 521, 560, 3; 701, 820, 1; 901, 940, -2];
-for k = 1:rows(pieces)
+for k = 1:size(pieces, 1)
   x_true(pieces(k, 1):pieces(k, 2)) = pieces(k, 3);
 end
 b = A * x_true + 0.05 * randn(m, 1);

@@ -266,9 +266,9 @@ end
 
 function S = plus_diagonal(S, c)
   if issparse(S)
-    S = S + c * speye(rows(S));
+    S = S + c * speye(size(S, 1));
   else
-    S(1:rows(S) + 1:end) = S(1:rows(S) + 1:end) + c;
+    S(1:size(S, 1) + 1:end) = S(1:size(S, 1) + 1:end) + c;
   end
 end
 
