@@ -16,7 +16,9 @@
 %   octave-cli --eval "pkg load lassowave; run('examples/fused_lasso.m')"
 % Writes fused_lasso.png (true and estimated coefficients; KKT residual
 % and penalty against the iteration) into the current folder; run()
-% changes to the script's folder first.
+% changes to the script's folder first, where fused_lasso_solve.m and
+% example_figure.m are found. Where no graphics can be had it says so in
+% one line instead (example_figure.m).
 
 randn('state', 5);
 m = 300;
@@ -50,29 +52,27 @@ fprintf('  %d nonzeros (true: %d), %d jumps (true: %d), relative error %.3f\n', 
         nnz(x), nnz(x_true), pieces_found, nnz(diff(x_true)), error_rel);
 assert(error_rel < 0.1);
 
-if exist('OCTAVE_VERSION', 'builtin') && ~isguirunning()
-  warning('off', 'Octave:gnuplot-graphics');
-  graphics_toolkit('gnuplot');
+fig = example_figure('fused_lasso.png', [0 0 720 500]);
+if ~isempty(fig)
+  subplot(2, 1, 1);
+  plot(1:n, x_true, 'k-', 1:n, x, 'r-', 'linewidth', 1.5);
+  axis([1 n -2.5 3.5]);
+  legend('true x', 'estimate x', 'location', 'northwest', 'orientation', 'horizontal');
+  xlabel('coefficient');
+  ylabel('value');
+  title(sprintf('fused lasso, %d x %d: %d iterations, %d Newton steps, %.2f s', ...
+                m, n, info.iterations, info.newton_steps, info.time));
+  subplot(2, 2, 3);
+  semilogy(1:info.iterations, info.history.kkt, 'b.-', [1 info.iterations], [1e-9 1e-9], 'k:');
+  xlabel('outer iteration');
+  ylabel('relative KKT residual');
+  title('KKT residual (tolerance 1e-9 dotted)');
+  subplot(2, 2, 4);
+  semilogy(1:info.iterations, info.history.sigma, 'm.-');
+  xlabel('outer iteration');
+  ylabel('\sigma');
+  title('penalty \sigma (sandrevo)');
+  print(fig, '-dpng', '-r72', 'fused_lasso.png');
+  close(fig);
+  fprintf('  figure: fused_lasso.png\n');
 end
-fig = figure('visible', 'off', 'position', [0 0 720 500]);
-subplot(2, 1, 1);
-plot(1:n, x_true, 'k-', 1:n, x, 'r-', 'linewidth', 1.5);
-axis([1 n -2.5 3.5]);
-legend('true x', 'estimate x', 'location', 'northwest', 'orientation', 'horizontal');
-xlabel('coefficient');
-ylabel('value');
-title(sprintf('fused lasso, %d x %d: %d iterations, %d Newton steps, %.2f s', ...
-              m, n, info.iterations, info.newton_steps, info.time));
-subplot(2, 2, 3);
-semilogy(1:info.iterations, info.history.kkt, 'b.-', [1 info.iterations], [1e-9 1e-9], 'k:');
-xlabel('outer iteration');
-ylabel('relative KKT residual');
-title('KKT residual (tolerance 1e-9 dotted)');
-subplot(2, 2, 4);
-semilogy(1:info.iterations, info.history.sigma, 'm.-');
-xlabel('outer iteration');
-ylabel('\sigma');
-title('penalty \sigma (sandrevo)');
-print(fig, '-dpng', '-r72', 'fused_lasso.png');
-close(fig);
-fprintf('  figure: fused_lasso.png\n');
