@@ -1,12 +1,40 @@
 // zelmonte: x = zelmonte(y, lambda), exact 1-D total-variation denoising:
 // x minimizes 0.5*sum((x - y).^2) + lambda*sum(abs(diff(x))).
+#include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "mex_binding.h"
+#include "zelmonte_chain.h"
 
 namespace {
 
 const lw::Wording wording{"zelmonte: ", "."};
+
+// The scan reads at most this many samples per sample of the signal before
+// it gives way to the chain method (zelmonte_chain.h), whose time is linear
+// in n on every input. On noisy signals the scan reads about 2 per sample;
+// on smooth trends with a large lambda it would read about n per sample.
+constexpr std::int64_t reads_per_sample = 4;
+
+bool finite(const double *y, std::int32_t n, double lambda) {
+  if (!std::isfinite(lambda)) return false;
+  for (std::int32_t k = 0; k < n; ++k)
+    if (!std::isfinite(y[k])) return false;
+  return true;
+}
+
+// The whole result by the chain method, in place of a scan that has read
+// `reads` samples. Only for finite y and lambda: with NaN or Inf the scan
+// goes on (returns false), so what it gives for them stays as it was.
+bool give_way(const double *y, double *x, std::int32_t n, double lambda, std::int64_t reads) {
+  if (!finite(y, n, lambda)) return false;
+  double *scratch = lw::scratch_doubles(zelmonte::chain_scratch_doubles(n), wording);
+  const std::uint64_t steps = zelmonte::denoise_chain(y, x, n, lambda, scratch);
+  mxFree(scratch);
+  lw::report_work(std::uint64_t(reads) + steps);
+  return true;
+}
 
 // Stores v at x[s] and advances s, at least once and then while s <= j.
 inline void write_run(double *x, std::int32_t &s, std::int32_t j, double v) {
@@ -43,8 +71,22 @@ inline void write_run(double *x, std::int32_t &s, std::int32_t j, double v) {
 // (s <= j <= k) and ends before the last sample (a bound refreshed at n - 1
 // has the sum +-lambda, which fails the end tests against 0): each restart
 // reads within the signal, whatever the values.
+//
+// The scan counts the samples it reads (one per scan step) at its closings:
+// a closing at k restarts at the new s, so the samples s + 1 .. k are read
+// again, and the reads so far are s + rereads. Past reads_per_sample * n
+// (checked at each closing) it gives way; below that, nothing changes.
 void TV1D_denoise(const double *y, double *x, std::int32_t n, double lambda) {
   if (n <= 0) return;
+  std::int64_t rereads = 0;
+  std::int64_t budget = reads_per_sample * std::int64_t(n);
+  // After a closing: true when the chain method has written the result.
+  auto over_budget = [&](std::int32_t s_now) {
+    if (s_now + rereads <= budget) return false;
+    if (give_way(y, x, n, lambda, s_now + rereads)) return true;
+    budget = std::numeric_limits<std::int64_t>::max();
+    return false;
+  };
   const double minus_lambda = -lambda;
   const double two_lambda = lambda + lambda;
   const double kept = std::numeric_limits<double>::quiet_NaN();
@@ -68,6 +110,8 @@ void TV1D_denoise(const double *y, double *x, std::int32_t n, double lambda) {
       u_low = u_low + (t - v_low);
       if (u_low < close_below) {  // closes downward
         write_run(x, s, j_low, v_low);
+        rereads += k + 1 - s;
+        if (over_budget(s)) return;
         k = j_low = j_high = s;
         v_low = y[s];
         v_high = two_lambda + v_low;
@@ -80,6 +124,8 @@ void TV1D_denoise(const double *y, double *x, std::int32_t n, double lambda) {
       u_high = u_high + (t - v_high);
       if (u_high > close_above) {  // closes upward
         write_run(x, s, j_high, v_high);
+        rereads += k + 1 - s;
+        if (over_budget(s)) return;
         k = j_low = j_high = s;
         v_high = y[s];
         v_low = v_high - two_lambda;
@@ -118,6 +164,8 @@ void TV1D_denoise(const double *y, double *x, std::int32_t n, double lambda) {
     // 0, so the tests are against 0 (and never close a kept bound).
     if (u_low < 0.0 && close_below == minus_lambda) {
       write_run(x, s, j_low, v_low);
+      rereads += k - s;
+      if (over_budget(s)) return;
       k = j_low = s;
       v_low = y[s];
       u_low = lambda;
@@ -125,6 +173,8 @@ void TV1D_denoise(const double *y, double *x, std::int32_t n, double lambda) {
       close_above = kept;
     } else if (u_high > 0.0 && close_above == lambda) {
       write_run(x, s, j_high, v_high);
+      rereads += k - s;
+      if (over_budget(s)) return;
       k = j_high = s;
       v_high = y[s];
       u_high = minus_lambda;
@@ -133,6 +183,7 @@ void TV1D_denoise(const double *y, double *x, std::int32_t n, double lambda) {
     } else {
       const double v = v_low + u_low / double(k - s + 1);
       write_run(x, s, k, v);
+      lw::report_work(std::uint64_t(n - 1 + rereads));
       return;
     }
   }

@@ -110,4 +110,30 @@ inline void discard_undelivered(int nlhs, int index, mxArray *a) {
   if (index >= result_slots(nlhs)) mxDestroyArray(a);
 }
 
+// Zeroed scratch of `count` doubles from the host allocator, which reclaims
+// it when the call ends. A host that returns no memory instead of raising
+// its own error (or a count past the address space) ends the call with an
+// out-of-memory error worded as the module's other errors.
+inline double *scratch_doubles(std::uint64_t count, const Wording &w) {
+  void *p = nullptr;
+  if (count <= SIZE_MAX / sizeof(double)) p = mxCalloc(static_cast<std::size_t>(count), sizeof(double));
+  if (!p) {
+    char text[256];
+    std::snprintf(text, sizeof text, "%sout of memory: no room for %llu doubles of scratch%s",
+                  w.prefix, static_cast<unsigned long long>(count), w.ending);
+    fail(text);
+  }
+  return static_cast<double *>(p);
+}
+
+// Adds a count of the work a call did, in the test host only (its work-bound
+// tests read it); elsewhere it does nothing.
+inline void report_work(std::uint64_t count) {
+#ifdef LASSOWAVE_TESTHOST_WORK
+  lwTesthostAddWork(count);
+#else
+  static_cast<void>(count);
+#endif
+}
+
 }  // namespace lw

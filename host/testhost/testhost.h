@@ -61,6 +61,7 @@ struct CallResult {
   std::size_t arrays_discarded = 0;  // created but not returned in a slot
   std::size_t allocations = 0;       // mxCalloc and mxCreate* calls, in all
   bool bad_free = false;             // mxFree of memory the call did not own
+  std::uint64_t work = 0;            // the module's own work count (lw::report_work)
 };
 
 class Module {

@@ -564,8 +564,12 @@ TEST(Zelmonte, NonFiniteSamplesEndTheScanCleanly) {
 // when its bounds crossed: a refresh left v_low above v_high, or a bound kept
 // by an end-phase closing closed a segment (the remaining samples' bound
 // passed it), or a closing wrote the last sample (the scan would restart
-// past the end; it stops there).
-bool written_scan(const std::vector<double> &y, std::vector<double> &x, double lambda) {
+// past the end; it stops there). *reads, when given, counts the samples
+// read by scan steps.
+bool written_scan(const std::vector<double> &y, std::vector<double> &x, double lambda,
+                  long *reads = nullptr) {
+  long scan_steps = 0;
+  if (reads) *reads = 0;
   const int n = int(y.size());
   x.assign(y.size(), std::numeric_limits<double>::signaling_NaN());
   if (n <= 0) return false;
@@ -602,11 +606,13 @@ bool written_scan(const std::vector<double> &y, std::vector<double> &x, double l
         kept = -1;
       } else {
         write_over(vl + ul / double(k - s + 1), k);
+        if (reads) *reads = scan_steps;
         return crossed;
       }
       continue;
     }
     const double t = y[std::size_t(k + 1)];
+    ++scan_steps;
     ul = ul + (t - vl);
     if (ul < neg) {
       crossed = crossed || kept == -1;
@@ -731,6 +737,207 @@ TEST(Zelmonte, TiesGiveTheMinimizer) {
       EXPECT_NEAR(x[k], c.minimizer[k], 1e-15) << "sample " << k << " of " << c.y.size();
     EXPECT_LT(optimality(c.y, x, c.lambda).worst, 1e-15);
     EXPECT_TRUE(written_scan(c.y, want, c.lambda)) << "no longer a case where the bounds cross";
+  }
+}
+
+// ------------------------------------------ zelmonte: the work it takes
+
+// The scan may read 4 samples per sample; past that zelmonte takes its
+// linear method. The work count is the samples the scan read plus the
+// method's steps (at most 5 per sample), and the scan checks its count at
+// closings only, so it may read one pass more than its budget.
+constexpr long scan_budget = 4;
+constexpr double work_per_sample = 10;
+
+struct Counted {
+  std::vector<double> x;
+  std::uint64_t work = 0;
+  std::size_t scratch = 0;  // mxCalloc calls: 1 when the linear method ran
+};
+
+Counted denoise_counted(const std::vector<double> &y, double lambda) {
+  auto a = args(testhost::column(y), testhost::scalar(lambda));
+  auto r = module("zelmonte").call(1, a.handles());
+  expect_ok(r);
+  Counted c;
+  if (r.error || r.outputs.empty() || !r.outputs[0]) {
+    ADD_FAILURE() << "zelmonte delivered no result";
+    return c;
+  }
+  c.x = testhost::values(r.outputs[0].get());
+  c.work = r.work;
+  c.scratch = r.calloc_calls;
+  EXPECT_LE(r.calloc_calls, 1u);
+  EXPECT_EQ(r.allocations, 1 + r.calloc_calls);
+  EXPECT_EQ(r.freed_by_module, r.calloc_calls);
+  return c;
+}
+
+// Smooth monotone trends with a weight large for them: alone, the scan
+// reads about n samples per sample on these (its end phase closes one short
+// run at a time and re-reads to the end each time). Mirror images: 0 as
+// written, 1 reversed, 2 negated, 3 both.
+struct Trend {
+  const char *name;
+  double lambda;
+  double (*value)(double k, double n, double step);
+};
+const Trend trends[] = {
+    {"log(1 + k)", 1e4, [](double k, double, double) { return std::log(1.0 + k); }},
+    {"sqrt(k)", 1e3, [](double k, double, double) { return std::sqrt(k); }},
+    {"k^(1/3)", 1e3, [](double k, double, double) { return std::cbrt(k); }},
+    {"cumsum(rand)/sqrt(n)", 1e3, [](double, double n, double step) { return step / std::sqrt(n); }},
+    {"1 - exp(-8k/n)", 1e2, [](double k, double n, double) { return 1.0 - std::exp(-8.0 * k / n); }},
+    {"1 - exp(-8k/n)", 10, [](double k, double n, double) { return 1.0 - std::exp(-8.0 * k / n); }},
+};
+
+std::vector<double> trend_signal(const Trend &t, std::size_t n, int mirror) {
+  std::mt19937_64 rng(n);
+  std::uniform_real_distribution<double> uniform(0.0, 1.0);
+  std::vector<double> y(n);
+  double walk = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    walk += uniform(rng);
+    y[k] = t.value(double(k), double(n), walk);
+  }
+  if (mirror & 1) std::reverse(y.begin(), y.end());
+  if (mirror & 2)
+    for (double &e : y) e = -e;
+  return y;
+}
+
+TEST(Zelmonte, SmoothTrendsTakeLinearWork) {
+  for (std::size_t n : {1000u, 10000u, 100000u}) {
+    for (const Trend &t : trends) {
+      for (int mirror = 0; mirror < 4; ++mirror) {
+        const std::vector<double> y = trend_signal(t, n, mirror);
+        const Counted c = denoise_counted(y, t.lambda);
+        ASSERT_EQ(c.x.size(), n);
+        const std::string which = std::string(t.name) + " lambda " + std::to_string(t.lambda) +
+                                  " n " + std::to_string(n) + " mirror " + std::to_string(mirror);
+        EXPECT_LE(double(c.work), work_per_sample * double(n)) << which;
+        EXPECT_LT(optimality(y, c.x, t.lambda).worst, 1e-12) << which;
+        if (n == 100000) {
+          EXPECT_EQ(c.scratch, 1u) << which << ": the scan alone took it";
+        }
+      }
+    }
+  }
+}
+
+// Over 10^6 samples the method must not lose digits step by step: a knot
+// placed by rounding, beside a slope of 10^5 or more, once shifted every
+// value beyond it by that slope times the rounding (10^-10 of the scale at
+// 10^6 samples, growing as n^1.5).
+TEST(Zelmonte, LinearMethodKeepsItsAccuracyOnLongSignals) {
+  const std::size_t n = 1000000;
+  for (const Trend &t : trends) {
+    const std::vector<double> y = trend_signal(t, n, 0);
+    const Counted c = denoise_counted(y, t.lambda);
+    EXPECT_EQ(c.scratch, 1u) << t.name;
+    EXPECT_LE(double(c.work), work_per_sample * double(n)) << t.name;
+    EXPECT_LT(optimality(y, c.x, t.lambda).worst, 1e-12) << t.name << " lambda " << t.lambda;
+  }
+}
+
+TEST(Zelmonte, BitForBitWhileTheScanKeepsToItsBudget) {
+  // Short trends and weights from small to large: the scan's reads fall on
+  // both sides of 4 per sample.
+  long compared = 0, linear = 0;
+  std::vector<double> want;
+  for (std::size_t n : {30u, 100u, 400u}) {
+    for (const Trend &t : trends) {
+      for (int mirror = 0; mirror < 4; ++mirror) {
+        const std::vector<double> y = trend_signal(t, n, mirror);
+        for (double lambda = t.lambda * 1e-4; lambda < t.lambda * 1e2; lambda *= 1.9) {
+          long reads = 0;
+          const bool crossed = written_scan(y, want, lambda, &reads);
+          const Counted c = denoise_counted(y, lambda);
+          const std::string which = std::string(t.name) + " n " + std::to_string(n) +
+                                    " mirror " + std::to_string(mirror) + " lambda " +
+                                    std::to_string(lambda);
+          if (!crossed && reads <= scan_budget * long(n)) {
+            ++compared;
+            EXPECT_EQ(c.scratch, 0u) << which;
+            EXPECT_EQ(c.work, std::uint64_t(reads)) << which;
+            EXPECT_TRUE(same_bits(c.x, want)) << which;
+          } else if (c.scratch == 1) {
+            ++linear;
+            EXPECT_GT(reads, scan_budget * long(n)) << which;
+            EXPECT_LE(double(c.work), work_per_sample * double(n)) << which;
+            EXPECT_LT(optimality(y, c.x, lambda).worst, 1e-12) << which;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(compared, 500);
+  EXPECT_GT(linear, 500);
+}
+
+// The linear method runs only on finite samples and a finite weight. With a
+// NaN or an infinity the scan goes on past its budget and its result stays
+// what it was: NaN from the open segment that takes in a NaN sample, the
+// infinity itself at an infinite sample, NaN throughout for a NaN or
+// infinite weight.
+TEST(Zelmonte, NaNAndInfinityKeepTheScansResult) {
+  const std::size_t n = 600;
+  const std::vector<double> trend = trend_signal(trends[1], n, 0);
+  const double lambda = trends[1].lambda;
+  ASSERT_EQ(denoise_counted(trend, lambda).scratch, 1u) << "no longer past the budget";
+  std::vector<double> want;
+  for (std::size_t at : {std::size_t(0), n / 2, n - 1}) {
+    for (double special : {nan, inf, -inf}) {
+      std::vector<double> y = trend;
+      y[at] = special;
+      const Counted c = denoise_counted(y, lambda);
+      EXPECT_EQ(c.scratch, 0u) << special << " at " << at;
+      written_scan(y, want, lambda);
+      expect_same(c.x, want);
+      EXPECT_TRUE(special == special ? std::isinf(c.x[at]) : std::isnan(c.x[at]));
+    }
+  }
+  for (double weight : {nan, inf}) {
+    const Counted c = denoise_counted(trend, weight);
+    EXPECT_EQ(c.scratch, 0u);
+    for (double v : c.x) EXPECT_TRUE(std::isnan(v));
+  }
+}
+
+TEST(Zelmonte, LinearMethodOnExtremeScales) {
+  // Scaled copies of one trend: the results scale with it (the largest go
+  // through a power-of-two rescaling that keeps every sum finite).
+  const std::size_t n = 20000;
+  const std::vector<double> base = trend_signal(trends[1], n, 0);
+  const Counted unit = denoise_counted(base, trends[1].lambda);
+  for (double scale : {0x1p-900, 0x1p-300, 0x1p300, 0x1p970, 0x1p1010}) {
+    std::vector<double> y = base;
+    for (double &e : y) e *= scale;
+    const double lambda = trends[1].lambda * scale;
+    const Counted c = denoise_counted(y, lambda);
+    EXPECT_EQ(c.scratch, 1u) << scale;
+    bool finite = true;
+    for (double v : c.x) finite = finite && std::isfinite(v);
+    EXPECT_TRUE(finite) << scale;
+    EXPECT_LT(optimality(y, c.x, lambda).worst, 1e-12) << scale;
+    // A power of two scales every rounding with it.
+    std::vector<double> back = c.x;
+    for (double &e : back) e /= scale;
+    EXPECT_TRUE(same_bits(back, unit.x)) << scale;
+  }
+}
+
+TEST(Zelmonte, ScratchOnlyForTheLinearMethodAndFailuresEndCleanly) {
+  auto trend = args(testhost::column(trend_signal(trends[1], 2000, 0)), testhost::scalar(1e3));
+  auto r = module("zelmonte").call(1, trend.handles());
+  expect_ok(r);
+  EXPECT_EQ(r.calloc_calls, 1u);
+  EXPECT_EQ(r.allocations, 2u);
+  // The knots, the upper bounds and the slope changes: 6 doubles a sample.
+  EXPECT_EQ(r.calloc_bytes, 8u * (6u * 2000u + 5u));
+  for (std::size_t k = 1; k <= 2; ++k) {
+    testhost::fail_allocation_at(k);
+    expect_error(module("zelmonte").call(1, trend.handles()), testhost::out_of_memory_message);
   }
 }
 

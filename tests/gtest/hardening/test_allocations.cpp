@@ -69,6 +69,17 @@ std::vector<TypicalCall> typical_calls() {
          a.add(testhost::scalar(0.3));
          return a;
        }},
+      // A smooth trend with a large weight: zelmonte's linear method, with
+      // its scratch.
+      {"zelmonte", false, 1,
+       [](int s) {
+         std::vector<double> y(std::size_t(60 * s));
+         for (std::size_t k = 0; k < y.size(); ++k) y[k] = std::sqrt(double(k));
+         ArgList a;
+         a.add(testhost::column(y));
+         a.add(testhost::scalar(1e3));
+         return a;
+       }},
   };
   // The triangular pair with b dense or sparse, at both index widths (the
   // widths not built are passed over).
