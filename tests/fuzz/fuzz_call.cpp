@@ -83,12 +83,21 @@ testhost::Array make_argument(Bytes &in, bool may_be_long) {
     const bool rows = b & 1;
     if ((b & 2) && may_be_long) {
       // A long line, with data: the paths the transforms take only for lines
-      // of thousands of samples. Its values come from one seed byte.
+      // of thousands of samples. Its values come from one seed byte: a
+      // sinusoid, or (bit 4) a smooth monotone trend, the input on which
+      // zelmonte's scan alone would read about n samples per sample.
       static const std::size_t lengths[] = {4096, 4104, 8192, 12288};
       const std::size_t n = lengths[(b >> 2) % 4];
-      const double seed = 1.0 + in.next();
+      const std::uint8_t seed = in.next();
       std::vector<double> v(n);
-      for (std::size_t k = 0; k < n; ++k) v[k] = std::sin(0.37 * seed * double(k));
+      for (std::size_t k = 0; k < n; ++k) {
+        if (b & 16) {
+          const double t = double(seed & 1 ? n - 1 - k : k);
+          v[k] = (seed & 2 ? -1.0 : 1.0) * (seed & 4 ? std::log(1.0 + t) : std::sqrt(t));
+        } else {
+          v[k] = std::sin(0.37 * (1.0 + seed) * double(k));
+        }
+      }
       return rows ? testhost::dense(n, 1, v) : testhost::dense(1, n, v);
     }
     // Huge claimed size without data: must be rejected before any read.

@@ -56,9 +56,12 @@ def sparse(m, n, pattern, vals):
     return out
 
 
-def long_line(length, seed, column=False):
-    """A 1×length row (or length×1 column) of sin(0.37·(seed+1)·k)."""
-    return [11, (1 if column else 0) | 2 | ([4096, 4104, 8192, 12288].index(length) << 2), seed]
+def long_line(length, seed, column=False, trend=False):
+    """A 1×length row (or length×1 column) of sin(0.37·(seed+1)·k), or with
+    trend a smooth monotone trend: sqrt(k), or log(1 + k) (seed bit 2),
+    reversed (bit 0), negated (bit 1)."""
+    return [11, (1 if column else 0) | 2 | ([4096, 4104, 8192, 12288].index(length) << 2)
+            | (16 if trend else 0), seed]
 
 
 def call(nlhs, *args):
@@ -118,6 +121,9 @@ SEEDS["quillomar"] += [call(2, long_line(4096, 3), long_line(12288, 4), dense(1,
                             dense(1, 1, [3])),
                        call(2, long_line(4096, 3), long_line(8192, 4), dense(1, 2, [1, 1]),
                             dense(1, 1, [2]))]
+# Smooth trends with a weight large for them: zelmonte's linear method.
+SEEDS["zelmonte"] += [call(1, long_line(4096, 0, column=True, trend=True), dense(1, 1, [20])),
+                      call(1, long_line(8192, 7, column=True, trend=True), dense(1, 1, [1.5]))]
 SEEDS["pelmorin"] = SEEDS["quorbel"]
 SEEDS["tolbrecht"] = SEEDS["sandrevo"]
 SEEDS["brastelin"] = SEEDS["gravenmor"]
