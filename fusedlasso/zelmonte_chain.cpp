@@ -92,67 +92,47 @@ double place(double p, const Compensated &g, std::int64_t s, double &r) {
   return v;
 }
 
-// The value v >= pos[front] where g, with g = g0 < 0 just left of the front
-// knot and slope 1 + (slope changes passed), reaches 0, walking from the
-// front and dropping every knot passed. Returns v; sets *slope to the slope
-// of g right of v and *r to the value of g at v (0 up to rounding: the
-// jump a knot placed at v needs). v never passes the first knot kept.
-double walk_from_front(Knots &q, double g0, std::int64_t *slope, double *r,
-                       std::uint64_t &steps) {
-  double p = q.pos[q.front];
-  Compensated g{g0};
+// The zero v of g, walking over the knots from one end and dropping every
+// knot passed: from the front (dir = 1), g = g0 < 0 just left of the front
+// knot and rising; from the back (dir = -1), the mirror image, g = g0 > 0
+// just right of the back knot and falling leftwards (walked as the front
+// walk of the knots with positions, values and slope changes negated, which
+// rounds alike). Sets *slope to the slope of g at v, in size, and *r to the
+// value of g at v (0 up to rounding: the jump a knot placed at v needs).
+// v never passes the first knot kept.
+template <int dir>
+double walk(Knots &q, double g0, std::int64_t *slope, double *r, std::uint64_t &steps) {
+  std::int64_t &end = dir > 0 ? q.front : q.back;
+  double p = dir * q.pos[end];
+  Compensated g{dir * g0};
   std::int64_t s = 1;
+  double v;
   for (;;) {
-    g.add(q.jump[q.front]);
-    s += q.step[q.front];
-    ++q.front;
+    g.add(q.jump[end]);
+    s += dir * q.step[end];
+    end += dir;
     ++steps;
-    if (q.empty()) break;
-    const double next = q.pos[q.front];
+    if (q.empty()) {
+      v = place(p, g, s, *r);
+      break;
+    }
+    const double next = dir * q.pos[end];
     Compensated ahead = g;
     ahead.add(double(s) * (next - p));
     if (ahead.value() >= 0.0) {
-      *slope = s;
-      const double v = place(p, g, s, *r);
-      if (v <= next) return v;
-      *r = ahead.value();
-      return next;
+      v = place(p, g, s, *r);
+      if (v > next) {
+        v = next;
+        *r = ahead.value();
+      }
+      break;
     }
     g = ahead;
     p = next;
   }
   *slope = s;
-  return place(p, g, s, *r);
-}
-
-// The mirror image: from the back, for h = h0 > 0 just right of the back
-// knot, falling to 0 leftwards; *r is h at v.
-double walk_from_back(Knots &q, double h0, std::int64_t *slope, double *r,
-                      std::uint64_t &steps) {
-  double p = q.pos[q.back];
-  Compensated h{h0};
-  std::int64_t s = 1;
-  for (;;) {
-    h.add(-q.jump[q.back]);
-    s -= q.step[q.back];
-    --q.back;
-    ++steps;
-    if (q.empty()) break;
-    const double next = q.pos[q.back];
-    Compensated ahead = h;
-    ahead.add(-(double(s) * (p - next)));
-    if (ahead.value() <= 0.0) {
-      *slope = s;
-      const double v = place(p, h, s, *r);
-      if (v >= next) return v;
-      *r = ahead.value();
-      return next;
-    }
-    h = ahead;
-    p = next;
-  }
-  *slope = s;
-  return place(p, h, s, *r);
+  *r *= dir;
+  return dir * v;
 }
 
 // Where f = v - y + b(v) is 0, b given by the knots (at least one):
@@ -162,7 +142,7 @@ double zero_of(Knots &q, double y, double lambda, std::uint64_t &steps) {
   if (f0 >= 0.0) return std::min(y + lambda, q.pos[q.front]);
   std::int64_t slope = 0;
   double r = 0.0;
-  return walk_from_front(q, f0, &slope, &r, steps);
+  return walk<1>(q, f0, &slope, &r, steps);
 }
 
 // y0 + d rounded, and the rounding: y0 + d = v + e exactly.
@@ -217,7 +197,7 @@ std::uint64_t denoise_chain(const double *y, double *x, std::int32_t n, double l
       double r = 0.0;
       const double g0 = q.pos[q.front] - yk;
       if (g0 < 0.0) {
-        lo = walk_from_front(q, g0, &rise, &r, steps);
+        lo = walk<1>(q, g0, &rise, &r, steps);
         lo_jump = r;
       } else {
         lo = yk;
@@ -225,7 +205,7 @@ std::uint64_t denoise_chain(const double *y, double *x, std::int32_t n, double l
       // hi_k: f_k - lambda = v - y_k right of the back knot.
       const double h0 = q.empty() ? 0.0 : q.pos[q.back] - yk;
       if (h0 > 0.0) {
-        up = walk_from_back(q, h0, &fall, &r, steps);
+        up = walk<-1>(q, h0, &fall, &r, steps);
         up_jump = -r;
       } else {
         up = yk;
