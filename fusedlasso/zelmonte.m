@@ -15,7 +15,7 @@ function varargout = zelmonte(varargin)
 %   and once it has read 4 per sample of y it stops and computes the whole
 %   result anew by an exact method whose time is linear on every input
 %   (dynamic programming along the signal); that takes scratch memory of
-%   48 bytes per sample, the only memory zelmonte ever takes beyond x.
+%   28 bytes per sample, the only memory zelmonte ever takes beyond x.
 %   Both give the minimizer up to rounding, but not always the same last
 %   bits: where the scan keeps to its 4 reads per sample (all noisy and
 %   piecewise-constant signals tried), x is bit for bit the scan's; on the

@@ -49,31 +49,56 @@ void exact_product(double a, double b, double &p, double &e) {
   e = ((ah * bh - p) + ah * bl + al * bh) + al * bl;
 }
 
-// Knots of b, positions ascending, from index front to back (empty when
-// front > back). Crossing knot i to the right, the slope of b grows by
-// step[i] and its value by jump[i]: a knot's position is rounded once, when
-// it is placed, and a knot with a large slope beside it would carry that
-// rounding, times the slope, into every value beyond it, a little more at
-// each sample; the jump holds that rounding's effect exactly, so the values
-// are those of the unrounded knots. Each sample adds one knot at each end,
-// so 2n + 2 slots with both ends starting in the middle never run out.
+// Knots of b, positions ascending, from index front to back of a ring.
+// Crossing knot i to the right, the slope of b grows by step[i] and its
+// value by jump[i]: a knot's position is rounded once, when it is placed,
+// and a knot with a large slope beside it would carry that rounding, times
+// the slope, into every value beyond it, a little more at each sample; the
+// jump holds that rounding's effect exactly, so the values are those of the
+// unrounded knots.
+//
+// Each sample adds a knot at each end and drops at least one: its value
+// y_k lies left of the back knot (the walk from the back drops it) or
+// right of the front knot (the walk from the front does), unless every
+// knot sits at y_k, which only a lambda below the rounding of the samples
+// allows; those knots are then dropped (their jumps, of the size of that
+// rounding, with them). So after sample k at most k + 2 knots are kept,
+// and n + 2 slots never run out.
 struct Knots {
   double *pos;
   double *jump;
   std::int32_t *step;
-  std::int64_t front, back;
-  bool empty() const { return front > back; }
+  std::int64_t slots;
+  std::int64_t front = 0, back = -1, size = 0;
+  bool empty() const { return size == 0; }
+  void clear() {
+    back = front - 1;
+    size = 0;
+  }
+  std::int64_t after(std::int64_t i) const { return i + 1 == slots ? 0 : i + 1; }
+  std::int64_t before(std::int64_t i) const { return i == 0 ? slots - 1 : i - 1; }
+  void pop_front() {
+    front = after(front);
+    --size;
+  }
+  void pop_back() {
+    back = before(back);
+    --size;
+  }
+  void set(std::int64_t i, double p, double j, std::int64_t s) {
+    pos[i] = p;
+    jump[i] = j;
+    step[i] = std::int32_t(s);
+  }
   void push_front(double p, double j, std::int64_t s) {
-    --front;
-    pos[front] = p;
-    jump[front] = j;
-    step[front] = std::int32_t(s);
+    front = before(front);
+    if (size++ == 0) back = front;
+    set(front, p, j, s);
   }
   void push_back(double p, double j, std::int64_t s) {
-    ++back;
-    pos[back] = p;
-    jump[back] = j;
-    step[back] = std::int32_t(s);
+    back = after(back);
+    if (size++ == 0) front = back;
+    set(back, p, j, s);
   }
 };
 
@@ -102,7 +127,7 @@ double place(double p, const Compensated &g, std::int64_t s, double &r) {
 // v never passes the first knot kept.
 template <int dir>
 double walk(Knots &q, double g0, std::int64_t *slope, double *r, std::uint64_t &steps) {
-  std::int64_t &end = dir > 0 ? q.front : q.back;
+  const std::int64_t &end = dir > 0 ? q.front : q.back;
   double p = dir * q.pos[end];
   Compensated g{dir * g0};
   std::int64_t s = 1;
@@ -110,7 +135,11 @@ double walk(Knots &q, double g0, std::int64_t *slope, double *r, std::uint64_t &
   for (;;) {
     g.add(q.jump[end]);
     s += dir * q.step[end];
-    end += dir;
+    if (dir > 0) {
+      q.pop_front();
+    } else {
+      q.pop_back();
+    }
     ++steps;
     if (q.empty()) {
       v = place(p, g, s, *r);
@@ -156,10 +185,10 @@ double rounded_sum(double y0, double d, double &e) {
 }  // namespace
 
 std::uint64_t chain_scratch_doubles(std::int32_t n) {
-  // hi_k for every k; for 2n + 2 knots a position, a jump and a slope
-  // change of 32 bits (two to a double).
+  // hi_k for every k; for n + 2 knots a position, a jump and a slope change
+  // of 32 bits (two to a double).
   const std::uint64_t m = std::uint64_t(n > 0 ? n : 0);
-  return m + 2 * (2 * m + 2) + (m + 1);
+  return m + 2 * (m + 2) + (m + 3) / 2;
 }
 
 std::uint64_t denoise_chain(const double *y, double *x, std::int32_t n, double lambda,
@@ -177,8 +206,8 @@ std::uint64_t denoise_chain(const double *y, double *x, std::int32_t n, double l
 
   const std::int64_t m = n;
   double *hi = scratch;  // hi_k; lo_k goes into x[k]
-  Knots q{scratch + m, scratch + 3 * m + 2,
-          reinterpret_cast<std::int32_t *>(scratch + 5 * m + 4), m + 1, m};
+  Knots q{scratch + m, scratch + 2 * m + 2, reinterpret_cast<std::int32_t *>(scratch + 3 * m + 4),
+          m + 2};
 
   double yk = y[0] * scale;
   for (std::int32_t k = 0; k + 1 < n; ++k) {
@@ -209,6 +238,7 @@ std::uint64_t denoise_chain(const double *y, double *x, std::int32_t n, double l
         up_jump = -r;
       } else {
         up = yk;
+        if (g0 >= 0.0) q.clear();  // every knot at y_k (see Knots)
       }
       // Rounding can put them in the wrong order only with no knot left
       // between them.

@@ -933,8 +933,9 @@ TEST(Zelmonte, ScratchOnlyForTheLinearMethodAndFailuresEndCleanly) {
   expect_ok(r);
   EXPECT_EQ(r.calloc_calls, 1u);
   EXPECT_EQ(r.allocations, 2u);
-  // The knots, the upper bounds and the slope changes: 6 doubles a sample.
-  EXPECT_EQ(r.calloc_bytes, 8u * (6u * 2000u + 5u));
+  // The upper bounds (a double a sample) and n + 2 knots (a position, a
+  // jump and a 32-bit slope change each): 28 bytes a sample.
+  EXPECT_EQ(r.calloc_bytes, 8u * (2000u + 2u * 2002u + 1001u));
   for (std::size_t k = 1; k <= 2; ++k) {
     testhost::fail_allocation_at(k);
     expect_error(module("zelmonte").call(1, trend.handles()), testhost::out_of_memory_message);
