@@ -8,21 +8,25 @@ function varargout = zelmonte(varargin)
 %   iterations, no tolerance).
 %
 %   Time: linear in the length of y on every input of finite values. The
-%   scan is fast on noisy signals, but on smooth trends with a weight that
-%   is large for them (log(1 + k) with lambda = 1e4, say) it re-reads
-%   almost everything it has read at each step, and would take time
-%   growing as the square of the length. So it counts the samples it reads,
-%   and once it has read 4 per sample of y it stops and computes the whole
-%   result anew by an exact method whose time is linear on every input
-%   (dynamic programming along the signal); that takes scratch memory of
-%   28 bytes per sample, the only memory zelmonte ever takes beyond x.
+%   scan is fast on noisy and piecewise-constant signals, but on smooth
+%   trends with a weight that is large for them (log(1 + k) with lambda =
+%   1e4, sqrt(k) with lambda = 1e3, ...) it re-reads almost all it has read
+%   at every step, and its time would grow as the square of the length.
+%   So it counts the samples it reads, and once it has read 4 per sample of
+%   y it stops and computes the whole result anew by an exact method whose
+%   time is linear on every input (dynamic programming along the signal),
+%   in about 2 to 3 times the time of noise of the same length. That method
+%   takes 28 bytes of scratch memory per sample, the only memory zelmonte
+%   takes beyond x.
+%
 %   Both give the minimizer up to rounding, but not always the same last
-%   bits: where the scan keeps to its 4 reads per sample (all noisy and
-%   piecewise-constant signals tried), x is bit for bit the scan's; on the
-%   rare inputs past that, the values may differ from what the scan alone
-%   would give in the last bits (a few units of rounding of max(abs(y))
-%   and lambda). A y or lambda holding NaN or Inf is always left to the
-%   scan, which then gives what it always gave, whatever its time.
+%   bits. Wherever the scan reads at most 4 samples per sample, x is bit
+%   for bit the scan's. On the rare inputs past that, the values may differ
+%   from what the scan alone would give by a few units of rounding (of
+%   max(abs(y)) and lambda), and where two pieces of the minimizer have
+%   nearly equal values, one of them may take the other's value. A y or a
+%   lambda holding NaN or Inf is always left to the scan, which gives what
+%   it always gave there, whatever its time.
 %
 %   "Exact" means: the minimizer of the given doubles, up to the rounding
 %   of the scan's running sums, on every finite input. The error is
@@ -51,6 +55,9 @@ function varargout = zelmonte(varargin)
 %         are supported."
 %     "zelmonte: argument 2 (lambda) must not be empty."
 %     "zelmonte: argument 2 (lambda) must not be negative."
+%     "zelmonte: out of memory: no room for N doubles of scratch."
+%         the linear method's scratch, where the host returns none (most
+%         hosts raise their own out-of-memory error instead)
 %
 %   In examples/fused_lasso_solve.m: the proximal step (then a soft threshold).
 %
