@@ -121,6 +121,8 @@ function(_lassowave_testhost_module target name dir index32)
   if(index32)
     target_compile_definitions(${target} PRIVATE MX_COMPAT_32)
   endif()
+  # The test host's work count (lw::report_work), for its work-bound tests.
+  target_compile_definitions(${target} PRIVATE LASSOWAVE_TESTHOST_WORK)
   if(LASSOWAVE_SANITIZER_FLAGS)
     target_compile_options(${target} PRIVATE ${LASSOWAVE_SANITIZER_FLAGS})
     target_link_options(${target} PRIVATE ${LASSOWAVE_SANITIZER_FLAGS})

@@ -13,8 +13,9 @@ const lw::Wording wording{"zelmonte: ", "."};
 
 // The scan reads at most this many samples per sample of the signal before
 // it gives way to the chain method (zelmonte_chain.h), whose time is linear
-// in n on every input. On noisy signals the scan reads about 2 per sample;
-// on smooth trends with a large lambda it would read about n per sample.
+// in n on every input. On noisy and piecewise-constant signals the scan
+// reads fewer than 2 per sample; on smooth trends with a lambda large for
+// them it would read about n per sample.
 constexpr std::int64_t reads_per_sample = 4;
 
 bool finite(const double *y, std::int32_t n, double lambda) {
@@ -73,9 +74,10 @@ inline void write_run(double *x, std::int32_t &s, std::int32_t j, double v) {
 // reads within the signal, whatever the values.
 //
 // The scan counts the samples it reads (one per scan step) at its closings:
-// a closing at k restarts at the new s, so the samples s + 1 .. k are read
-// again, and the reads so far are s + rereads. Past reads_per_sample * n
-// (checked at each closing) it gives way; below that, nothing changes.
+// a closing sends it back to the new s, so the samples after s up to the
+// one last read are read again (rereads adds them up), and the reads so far
+// are s + rereads. Past reads_per_sample * n (checked at each closing) it
+// gives way; below that, nothing changes.
 void TV1D_denoise(const double *y, double *x, std::int32_t n, double lambda) {
   if (n <= 0) return;
   std::int64_t rereads = 0;

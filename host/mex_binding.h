@@ -126,8 +126,13 @@ inline double *scratch_doubles(std::uint64_t count, const Wording &w) {
   return static_cast<double *>(p);
 }
 
-// Adds a count of the work a call did, in the test host only (its work-bound
-// tests read it); elsewhere it does nothing.
+// Adds a deterministic count of the work a call did, for the test host's
+// work-bound tests (testhost::CallResult::work). Only the test host has the
+// call, not part of the MEX API: the modules built for it, and only those,
+// have LASSOWAVE_TESTHOST_WORK defined (cmake/LassowaveModule.cmake).
+#ifdef LASSOWAVE_TESTHOST_WORK
+extern "C" void lwTesthostAddWork(std::uint64_t count);
+#endif
 inline void report_work(std::uint64_t count) {
 #ifdef LASSOWAVE_TESTHOST_WORK
   lwTesthostAddWork(count);

@@ -499,6 +499,8 @@ void *mxCalloc(size_t count, size_t size) {
   return p;
 }
 
+// Not part of the MEX API: the modules built for this host report their
+// work count here (host/mex_binding.h, lw::report_work).
 void lwTesthostAddWork(uint64_t count) {
   if (current) current->stats->work += count;
 }
