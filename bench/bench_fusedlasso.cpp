@@ -36,6 +36,16 @@ double seconds_since(Clock::time_point t0) {
   return std::chrono::duration<double>(Clock::now() - t0).count();
 }
 
+// One call of zelmonte, timed as the benchmark iteration's time.
+testhost::CallResult timed_call(benchmark::State &state, const testhost::Module &module,
+                                const std::vector<const mxArray *> &args, double &seconds) {
+  const auto t0 = Clock::now();
+  auto r = module.call(1, args);
+  seconds = seconds_since(t0);
+  state.SetIterationTime(seconds);
+  return r;
+}
+
 // About `segments` constant pieces with levels N(0, 10^2), plus N(0, noise^2).
 std::vector<double> signal(std::size_t n, std::size_t segments, double noise) {
   std::mt19937_64 rng(42);
@@ -84,17 +94,15 @@ void zelmonte(benchmark::State &state, Shape shape, double lambda) {
   double call_s = 0, copy_s = 0, create_copy_s = 0;
   std::size_t pieces = 0;
   for (auto _ : state) {
-    auto t0 = Clock::now();
-    auto r = module.call(1, args);
-    const double s = seconds_since(t0);
-    state.SetIterationTime(s);
+    double s = 0;
+    auto r = timed_call(state, module, args, s);
     call_s += s;
 
     const double *x = mxGetPr(r.outputs[0].get());
     pieces = 1;
     for (std::size_t k = 1; k < n; ++k) pieces += x[k] != x[k - 1];
 
-    t0 = Clock::now();
+    auto t0 = Clock::now();
     std::memcpy(mxGetPr(copy_target.get()), mxGetPr(y.get()), n * sizeof(double));
     benchmark::ClobberMemory();
     copy_s += seconds_since(t0);
@@ -127,13 +135,10 @@ void zelmonte_vs_noise(benchmark::State &state, Shape shape, double lambda) {
   double best = 1e300, best_noise = 1e300;
   std::uint64_t work = 0;
   for (auto _ : state) {
-    auto t0 = Clock::now();
-    auto r = module.call(1, args);
-    const double s = seconds_since(t0);
-    state.SetIterationTime(s);
+    double s = 0;
+    work = timed_call(state, module, args, s).work;
     best = std::min(best, s);
-    work = r.work;
-    t0 = Clock::now();
+    const auto t0 = Clock::now();
     module.call(1, noise_args);
     best_noise = std::min(best_noise, seconds_since(t0));
   }
