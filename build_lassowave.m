@@ -25,7 +25,9 @@ function report = build_lassowave(varargin)
 %   has a single array interface, so each module is built once, in outdir,
 %   with host/mex_api_version.c and the project's export map.
 %   Both: C++17, no contraction into fused multiply-adds and no fast-math
-%   (results follow the modules' written evaluation order bit for bit).
+%   (results follow the modules' written evaluation order bit for bit); an
+%   Octave for 32-bit x86 adds SSE2 arithmetic (-msse2 -mfpmath=sse), so
+%   that doubles are binary64 there too.
 %
 %   The module list, each module's sources, help file and array-interface
 %   level come from cmake/modules.txt and the compile flags from
@@ -230,7 +232,7 @@ function flags = read_flags(root)
   % cmake/module_flags.txt: set, compiler, language, flags. Returns a struct
   % with one text per set, compiler and language, e.g. flags.module.gnu.cxx.
   flags = struct();
-  for set = {'module', 'hidden'}
+  for set = {'module', 'hidden', 'i386'}
     for compiler = {'gnu', 'msvc'}
       flags.(set{1}).(compiler{1}) = struct('c', '', 'cxx', '');
     end
@@ -324,13 +326,26 @@ function [args, env] = octave_args(b, root, flags, verbose)
   % C is host/mex_api_version.c, all entry points, and the file mkoctfile
   % --mex writes to define __octave_mex_soversion__ (Octave 11 and later),
   % which must stay visible: no hidden visibility for C.
-  env = {'CXXFLAGS', strtrim([base_cxx ' ' flags.module.gnu.cxx ' ' flags.hidden.gnu.cxx]), ...
-         'CFLAGS', strtrim([base_c ' ' flags.module.gnu.c])};
+  cxx = [flags.module.gnu.cxx ' ' flags.hidden.gnu.cxx];
+  c = flags.module.gnu.c;
+  if is_i386_octave()
+    cxx = [cxx ' ' flags.i386.gnu.cxx];
+    c = [c ' ' flags.i386.gnu.c];
+  end
+  env = {'CXXFLAGS', strtrim([base_cxx ' ' cxx]), 'CFLAGS', strtrim([base_c ' ' c])};
   args = [{'--mex', ['-I' fullfile(root, 'host')], '-o', [b.name '.mex']}, ...
           source_files(b, root, true), {'-lm'}, octave_link_args(root)];
   if verbose
     args = [{'-v'}, args];
   end
+end
+
+function yes = is_i386_octave()
+  % An Octave built for 32-bit x86 (host type i386 to i686): its modules get
+  % the flags of set i386 (SSE2 arithmetic, binary64 as everywhere else).
+  % MATLAB has had no 32-bit release since before R2017b.
+  yes = exist('OCTAVE_VERSION', 'builtin') ~= 0 && ...
+        ~isempty(regexp(computer(), '^i[3-6]86-', 'once'));
 end
 
 function args = octave_link_args(root)

@@ -25,7 +25,7 @@ if(MSVC)
 else()
   set(LASSOWAVE_COMPILER gnu)
 endif()
-foreach(set IN ITEMS module hidden)
+foreach(set IN ITEMS module hidden i386)
   set(LASSOWAVE_${set}_OPTIONS "")
   foreach(language IN ITEMS c cxx)
     string(TOUPPER ${language} genex)  # C or CXX
@@ -35,6 +35,31 @@ foreach(set IN ITEMS module hidden)
     endforeach()
   endforeach()
 endforeach()
+
+# The x86 instruction set the build targets: x86-64, i386 (32-bit x86) or
+# none. CMAKE_SYSTEM_PROCESSOR names the machine (x86_64 also for a 32-bit
+# system on a 64-bit kernel), the pointer size the build's own target.
+set(LASSOWAVE_X86 "")
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i[3-6]86|x86)$")
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(LASSOWAVE_X86 x86-64)
+  else()
+    set(LASSOWAVE_X86 i386)
+  endif()
+endif()
+# 32-bit x86: binary64 arithmetic (SSE2) for everything built here, the
+# test host, the suites and the benchmarks as well as the modules.
+if(LASSOWAVE_X86 STREQUAL "i386")
+  add_compile_options(${LASSOWAVE_i386_OPTIONS})
+  if(NOT CMAKE_CROSSCOMPILING AND EXISTS /proc/cpuinfo)
+    file(STRINGS /proc/cpuinfo _lw_cpu_flags REGEX "^flags")
+    if(_lw_cpu_flags AND NOT _lw_cpu_flags MATCHES "[ \t]sse2([ \t]|$)")
+      message(FATAL_ERROR "lassowave: this processor has no SSE2; on 32-bit x86 the modules "
+        "compute with SSE2 (binary64 arithmetic, the same bits as on every other platform) and "
+        "need a processor that has it (a Pentium 4, an Athlon 64 or newer)")
+    endif()
+  endif()
+endif()
 
 # Every module of every host: the module flags and the host binding.
 add_library(lassowave_module_flags INTERFACE)
@@ -253,7 +278,7 @@ function(lassowave_add_isa_test_modules)
   if(LASSOWAVE_TESTHOST AND NOT LASSOWAVE_PLAIN_KERNELS)
     list(APPEND variants plain)
     if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang"
-       AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+       AND LASSOWAVE_X86 STREQUAL "x86-64")
       list(APPEND variants baseline avx2 avx512f)
     endif()
   endif()

@@ -124,7 +124,7 @@ list(APPEND _lw_copies ${PROJECT_SOURCE_DIR}/COPYING COPYING
 list(APPEND _lw_depends ${PROJECT_SOURCE_DIR}/cmake/octave_package/post_install.m)
 
 # The module flags for mkoctfile (GCC or Clang, also MinGW-w64 on Windows).
-foreach(set IN ITEMS module hidden)
+foreach(set IN ITEMS module hidden i386)
   foreach(language IN ITEMS c cxx)
     lassowave_read_flags(flags ${set} gnu ${language})
     list(JOIN flags " " _lw_${set}_${language})
@@ -165,6 +165,12 @@ OBJDIR := obj
 # points visible.
 LW_CXXFLAGS := $(shell $(MKOCTFILE) -p CXXFLAGS) ${_lw_module_cxx} ${_lw_hidden_cxx}
 LW_CFLAGS := $(shell $(MKOCTFILE) -p CFLAGS) ${_lw_module_c} ${_lw_hidden_c}
+# 32-bit x86 (an Octave built for i386 to i686): SSE2 arithmetic, binary64
+# as everywhere else.
+ifneq ($(filter i386-% i486-% i586-% i686-%,$(shell $(MKOCTFILE) -p CANONICAL_HOST_TYPE)),)
+LW_CXXFLAGS += ${_lw_i386_cxx}
+LW_CFLAGS += ${_lw_i386_c}
+endif
 # Link options per platform. Windows: none (mkoctfile links Octave's
 # libraries, which a DLL's imports need). macOS: the mx/mex functions are
 # looked up when Octave loads the module; Apple's linker takes an

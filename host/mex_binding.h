@@ -11,6 +11,13 @@
 
 #include "mex.h"
 
+// Every result is binary64 arithmetic in the written order. A compiler that
+// evaluates doubles in a wider format (GCC on 32-bit x86 by default, on the
+// x87 unit) gives other bits: such a build stops here.
+#if defined(__FLT_EVAL_METHOD__) && __FLT_EVAL_METHOD__ != 0
+#error "doubles are not evaluated as binary64; on 32-bit x86 compile with -msse2 -mfpmath=sse (cmake/module_flags.txt, set i386)"
+#endif
+
 // Gateways are built with hidden visibility; the entry point must stay visible
 // (Octave's mex.h does not mark it).
 #if defined(_WIN32)

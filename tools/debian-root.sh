@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # Minimal Debian roots to build and test in, for any suite (trixie, sid, ...).
 # Source it for the functions, or run it:
-#   debian-root.sh make SUITE DIR      a fresh minbase root in DIR (absent or empty)
+#   debian-root.sh make SUITE DIR [ARCH]
+#                                      a fresh minbase root in DIR (absent or
+#                                      empty), of Debian architecture ARCH
+#                                      (default: this machine's; i386 runs
+#                                      natively on amd64)
 #   debian-root.sh run DIR CMD [ARG]...  CMD inside the root, as root
 #   debian-root.sh remove DIR          deletes the root, refusing while
 #                                      anything is mounted under it
-#   debian-root.sh keep-debs SUITE DIR the packages apt fetched into the
-#                                      root, kept for the next root of SUITE
+#   debian-root.sh keep-debs KEY DIR   the packages apt fetched into the
+#                                      root, kept for the next root of KEY:
+#                                      SUITE, or SUITE-ARCH for a root of
+#                                      another architecture
 # A root's base system is kept as a tarball in $DEBIAN_ROOT_CACHE (default
 # /var/cache/lassowave-roots) and reused while younger than a week; without
 # one, debootstrap makes it (about 3 minutes). Packages kept with keep-debs
@@ -39,8 +45,9 @@ root_mounts() {
 }
 
 root_make() {
-  local suite=$1 dir=$2
-  local tarball="$DEBIAN_ROOT_CACHE/$suite-$(dpkg --print-architecture).tar"
+  local suite=$1 dir=$2 arch=${3:-$(dpkg --print-architecture)}
+  local tarball="$DEBIAN_ROOT_CACHE/$suite-$arch.tar" key=$suite
+  [ "$arch" = "$(dpkg --print-architecture)" ] || key=$suite-$arch
   if [ -e "$dir" ] && [ -n "$(ls -A "$dir")" ]; then
     echo "debian-root: $dir is not empty" >&2
     return 1
@@ -49,17 +56,17 @@ root_make() {
   if [ -f "$tarball" ] && [ -n "$(find "$tarball" -mtime -7)" ]; then
     echo "debian-root: $suite from $tarball"
     if tar -C "$dir" -xpf "$tarball"; then
-      root_configure "$suite" "$dir"
+      root_configure "$key" "$dir"
       return 0
     fi
     echo "debian-root: $tarball does not unpack; making the root anew" >&2
     root_remove "$dir" && mkdir -p "$dir" || return 1
   fi
   command -v debootstrap >/dev/null || root_retry apt-get install -y -qq debootstrap || return 1
-  echo "debian-root: debootstrap $suite into $dir"
+  echo "debian-root: debootstrap $suite ($arch) into $dir"
   local try log="$dir.debootstrap.log"
   for try in 1 2 3; do
-    if debootstrap --variant=minbase "$suite" "$dir" "$DEBIAN_MIRROR" > "$log" 2>&1; then
+    if debootstrap --variant=minbase --arch="$arch" "$suite" "$dir" "$DEBIAN_MIRROR" > "$log" 2>&1; then
       break
     fi
     echo "debian-root: debootstrap failed (try $try of 3); its log ends:" >&2
@@ -76,7 +83,7 @@ root_make() {
   else
     rm -f "$tarball.part"
   fi
-  root_configure "$suite" "$dir"
+  root_configure "$key" "$dir"
 }
 
 root_configure() {
@@ -138,11 +145,11 @@ root_remove() {
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
   set -euo pipefail
   case "${1:-}" in
-    make) root_make "$2" "$3" ;;
+    make) root_make "$2" "$3" "${4:-}" ;;
     run) shift; root_run "$@" ;;
     remove) root_remove "$2" ;;
     keep-debs) root_keep_debs "$2" "$3" ;;
-    *) echo "usage: $0 make SUITE DIR | run DIR CMD... | remove DIR | keep-debs SUITE DIR" >&2
+    *) echo "usage: $0 make SUITE DIR [ARCH] | run DIR CMD... | remove DIR | keep-debs SUITE DIR" >&2
        exit 2 ;;
   esac
 fi

@@ -29,6 +29,16 @@ inline bool index_below(Index value, std::uint64_t limit) {
   return static_cast<std::uint64_t>(value) < limit;
 }
 
+// An index as a signed number of its own width, widened to 64 bits: an
+// index with every bit set reads as -1 in every build, whether the host's
+// index type is int, a 32-bit size_t (a 32-bit host's large-array level) or
+// a 64-bit one. (Widened straight from a 32-bit size_t it would read as
+// 2^32 - 1 instead.)
+template <typename Index>
+inline std::int64_t as_signed(Index value) {
+  return static_cast<std::int64_t>(static_cast<std::make_signed_t<Index>>(value));
+}
+
 // What a scan of column starts jc[0..columns] found.
 struct ColumnStarts {
   enum class Fault { none, first_not_zero, column_ends_before_start, past_capacity, too_many };
@@ -41,19 +51,19 @@ struct ColumnStarts {
 
 // One pass over the column starts: they must begin at 0, never decrease and
 // end within the array's capacity (and below 2^31, the kernels' count limit).
-// Starts are compared as signed 64-bit values whatever the index type, so a
-// negative start reads the same in every build.
+// Starts are compared as signed values (as_signed), so a negative start reads
+// the same in every build.
 template <typename Index>
 ColumnStarts scan_column_starts(const Index *jc, std::int32_t columns, std::uint64_t capacity) {
   ColumnStarts s;
-  std::int64_t start = static_cast<std::int64_t>(jc[0]);
+  std::int64_t start = as_signed(jc[0]);
   if (start != 0) {
     s.fault = ColumnStarts::Fault::first_not_zero;
     s.column = 0;
     return s;
   }
   for (std::int32_t j = 0; j < columns; ++j) {
-    const std::int64_t next = static_cast<std::int64_t>(jc[j + 1]);
+    const std::int64_t next = as_signed(jc[j + 1]);
     if (next < start) {
       s.fault = ColumnStarts::Fault::column_ends_before_start;
       s.column = j;

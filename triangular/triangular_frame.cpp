@@ -172,13 +172,13 @@ void run_gateway(const Solver &solver, int nlhs, mxArray *plhs[], int nrhs,
     // entry of column 0 or of column m-1 tells.
     const std::int32_t tested = solver.direction == Direction::forward ? 0 : m - 1;
     if (jc[tested + 1] == jc[tested]) fail_empty_column(tested, w, solver.factor_name);
-    // The row is compared as a signed value whatever the index type, so a
-    // negative row index reads the same in every build.
+    // The row is compared as a signed value (as_signed), so a negative row
+    // index reads the same in every build.
     if (solver.direction == Direction::forward) {
-      const std::int64_t row = static_cast<std::int64_t>(ir[jc[1] - 1]);
+      const std::int64_t row = as_signed(ir[jc[1] - 1]);
       if (row > 0) fail(solver.triangular_message);
     } else {
-      const std::int64_t row = static_cast<std::int64_t>(ir[jc[m] - 1]);
+      const std::int64_t row = as_signed(ir[jc[m] - 1]);
       if (row < std::int64_t(m) - 1) fail(solver.triangular_message);
     }
     if (s.first_empty >= 0) fail_empty_column(s.first_empty, w, solver.factor_name);

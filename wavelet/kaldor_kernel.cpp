@@ -4,6 +4,7 @@
 
 #include "lanes.h"
 #include "mex.h"
+#include "scratch.h"
 
 namespace lw::wavelet {
 
@@ -50,10 +51,9 @@ void kaldor_plain(const double *x, std::int32_t m, std::int32_t n, const double 
 
   // All scratch at once: seg (a row or column plus its periodic extension),
   // lo and hi (one step's outputs), and the analysis filters h0 and h1.
-  // Lengths are counted in size_t: P + lh - 1 may pass 2^31.
-  const std::size_t seg_len = std::size_t(P) + std::size_t(lh) - 1;
-  double *seg = static_cast<double *>(
-      mxCalloc(seg_len + 2 * std::size_t(P) + 2 * std::size_t(lh), sizeof(double)));
+  // Lengths are counted in 64 bits: P + lh - 1 may pass 2^31.
+  const std::uint64_t seg_len = std::uint64_t(P) + std::uint64_t(lh) - 1;
+  double *seg = scratch_doubles(seg_len + 2 * std::uint64_t(P) + 2 * std::uint64_t(lh));
   double *lo = seg + seg_len;
   double *hi = lo + P;
   double *h0 = hi + P;
@@ -267,14 +267,14 @@ bool kaldor_fast(const double *x, std::int32_t m, std::int32_t n, const double *
   //  - a work area for the larger of a block of kRows rows (kRows*n,
   //    matrices only) and the even and odd samples of one line
   //    (2*(P/2 + lh/2 + kLanes), P the longer side).
-  const std::size_t P = std::size_t(m > n ? m : n);
-  const std::size_t line_len = P / 2 + std::size_t(lh / 2) + kLanes;
-  std::size_t work = 2 * line_len;
+  const std::uint64_t P = std::uint64_t(m > n ? m : n);
+  const std::uint64_t line_len = P / 2 + std::uint64_t(lh / 2) + kLanes;
+  std::uint64_t work = 2 * line_len;
   if (m > 1) {
-    const std::size_t block_rows = std::size_t(n) * kRows;
+    const std::uint64_t block_rows = std::uint64_t(n) * kRows;
     if (block_rows > work) work = block_rows;
   }
-  double *lo_tap = static_cast<double *>(mxCalloc(2 * std::size_t(lh) + work, sizeof(double)));
+  double *lo_tap = scratch_doubles(2 * std::uint64_t(lh) + work);
   double *hi_tap = lo_tap + lh;
   double *W = hi_tap + lh;
 

@@ -6,6 +6,7 @@
 
 #include "lanes.h"
 #include "mex.h"
+#include "scratch.h"
 #include "redundant_lines.h"
 
 namespace lw::wavelet {
@@ -418,13 +419,14 @@ void OSTREVIN(const double *x, std::int32_t M, std::int32_t N, const double *h, 
   // 3P + lh - 1 (a line and room for its wrap).
   const std::int64_t need = m == 1 ? fused_scratch(n, L, lh) : -1;
   const bool fused = need >= 0 && need <= 2 * (std::int64_t(P) + lh - 1);
-  const Index cap = 3 * Index(P) + lh - 1;
-  const std::size_t work = fused ? std::size_t(need) : 2 * std::size_t(cap);
+  // In 64 bits: with a long filter, 3P + lh - 1 passes a 32-bit host's Index.
+  const std::int64_t cap = 3 * std::int64_t(P) + lh - 1;
+  const std::uint64_t work = fused ? std::uint64_t(need) : 2 * std::uint64_t(cap);
 #else
   // A segment of P + lh - 1 and two output lines of P.
-  const std::size_t work = std::size_t(P) + std::size_t(lh) - 1 + 2 * std::size_t(P);
+  const std::uint64_t work = std::uint64_t(P) + std::uint64_t(lh) - 1 + 2 * std::uint64_t(P);
 #endif
-  double *w = static_cast<double *>(mxCalloc(work + 2 * std::size_t(lh), sizeof(double)));
+  double *w = scratch_doubles(work + 2 * std::uint64_t(lh));
   double *h0 = w + work;
   double *h1 = h0 + lh;
 

@@ -6,6 +6,7 @@
 
 #include "lanes.h"
 #include "mex.h"
+#include "scratch.h"
 #include "redundant_lines.h"
 
 namespace lw::wavelet {
@@ -467,20 +468,19 @@ void QUILLOMAR(double *x, std::int32_t M, std::int32_t N, const double *h, std::
   // synthesis filters g0 and g1 (lh each). The image comes first so that its
   // columns keep the block's alignment whatever lh is: the row pass reads
   // them a set of lanes at a time.
-  const std::size_t P = std::size_t(m > n ? m : n);
-  const std::size_t image = m > 1 ? samples : 0;
-  const std::size_t seg = P + std::size_t(lh) - 1;
+  const std::uint64_t P = std::uint64_t(m > n ? m : n);
+  const std::uint64_t image = m > 1 ? samples : 0;
+  const std::uint64_t seg = P + std::uint64_t(lh) - 1;
 #if defined(LW_FAST_KERNELS)
   // A long line runs all its levels in one sweep when the windows take no
   // more than the line and the segments would.
   const std::int64_t need = m == 1 ? fused_scratch(n, L, lh) : -1;
   const bool fused = need >= 0 && need <= 5 * (std::int64_t(n) + lh - 1);
-  const std::size_t work = fused ? std::size_t(need) : P + 4 * seg;
+  const std::uint64_t work = fused ? std::uint64_t(need) : P + 4 * seg;
 #else
-  const std::size_t work = P + 2 * seg;
+  const std::uint64_t work = P + 2 * seg;
 #endif
-  double *row_hi =
-      static_cast<double *>(mxCalloc(image + work + 2 * std::size_t(lh), sizeof(double)));
+  double *row_hi = scratch_doubles(image + work + 2 * std::uint64_t(lh));
   double *line = row_hi + image;
   double *g0 = line + work;
   double *g1 = g0 + lh;

@@ -4,6 +4,7 @@
 
 #include "lanes.h"
 #include "mex.h"
+#include "scratch.h"
 
 namespace lw::wavelet {
 
@@ -65,9 +66,8 @@ void vestran_plain(double *x, std::int32_t m, std::int32_t n, const double *h, s
   // All scratch at once: out (one step's samples, zero to begin with), A and
   // D (coefficients with room in front for the extension), g0 and g1.
   const std::int32_t lhh = lh / 2;
-  const std::size_t ad_len = std::size_t(P) + std::size_t(lhh) - 1;
-  double *out = static_cast<double *>(
-      mxCalloc(std::size_t(P) + 2 * ad_len + 2 * std::size_t(lh), sizeof(double)));
+  const std::uint64_t ad_len = std::uint64_t(P) + std::uint64_t(lhh) - 1;
+  double *out = scratch_doubles(std::uint64_t(P) + 2 * ad_len + 2 * std::uint64_t(lh));
   double *A = out + P;
   double *D = A + ad_len;
   double *g0 = D + ad_len;
@@ -328,13 +328,12 @@ bool vestran_fast(double *x, std::int32_t m, std::int32_t n, const double *h, st
   //  - for a matrix, the column pass's output for 2*lhh columns and the
   //    periodic extension of 2*(lhh - 1), m doubles each.
   const std::int32_t lhh = lh / 2;
-  const std::size_t lhm = std::size_t(lhh) - 1;
-  const std::size_t P = std::size_t(m > n ? m : n);
-  const std::size_t wrap = lhm + kStep;
-  const std::size_t line_len = lhm + (P / 2 < wrap ? P / 2 : wrap) + kStep;
-  const std::size_t columns = m > 1 ? (2 * std::size_t(lhh) + 2 * lhm) * std::size_t(m) : 0;
-  double *taps = static_cast<double *>(
-      mxCalloc(4 * std::size_t(lhh) + 2 * line_len + columns, sizeof(double)));
+  const std::uint64_t lhm = std::uint64_t(lhh) - 1;
+  const std::uint64_t P = std::uint64_t(m > n ? m : n);
+  const std::uint64_t wrap = lhm + kStep;
+  const std::uint64_t line_len = lhm + (P / 2 < wrap ? P / 2 : wrap) + kStep;
+  const std::uint64_t columns = m > 1 ? (2 * std::uint64_t(lhh) + 2 * lhm) * std::uint64_t(m) : 0;
+  double *taps = scratch_doubles(4 * std::uint64_t(lhh) + 2 * line_len + columns);
   // g0 is h; g1 is h reversed with the entries at odd positions negated.
   // Sum k of out[2i] takes g0, g1 at lh-2-2k; of out[2i+1] at lh-1-2k.
   double *e0 = taps, *e1 = e0 + lhh, *o0 = e1 + lhh, *o1 = o0 + lhh;

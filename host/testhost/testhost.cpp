@@ -46,8 +46,12 @@ struct HostError {
   std::string text;
 };
 
-// Largest single allocation this host grants, like a host with finite memory.
-constexpr std::size_t allocation_limit = std::size_t(4) << 30;
+// Largest single allocation this host grants, like a host with finite memory:
+// 4 GiB, or on a 32-bit host the largest object it can address (PTRDIFF_MAX;
+// 4 GiB itself would wrap to 0 there and refuse every allocation).
+constexpr std::size_t allocation_limit =
+    std::size_t(std::min<std::uint64_t>(std::uint64_t(4) << 30,
+                                       std::uint64_t(std::numeric_limits<std::ptrdiff_t>::max())));
 
 struct CallContext {
   std::set<void *> scratch;

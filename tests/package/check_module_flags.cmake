@@ -3,25 +3,29 @@
 # The module flags each compiler family gets from cmake/module_flags.txt,
 # as CMake reads them: for C and C++ alike, no contraction of a multiply and
 # an add and no fast-math (GCC and Clang: -ffp-contract=off -fno-fast-math;
-# Microsoft's cl: /fp:strict), C++17 for C++; cl gets none of GCC's options
-# and GCC none of cl's.
+# Microsoft's cl: /fp:strict), C++17 for C++; on 32-bit x86, SSE2 arithmetic
+# for GCC and Clang (-msse2 -mfpmath=sse: binary64, not the x87 unit's wider
+# format); cl gets none of GCC's options and GCC none of cl's.
 cmake_minimum_required(VERSION 3.18)
 include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/LassowaveTables.cmake)
 set(failures "")
-function(require compiler language flag)
-  lassowave_read_flags(flags module ${compiler} ${language})
+function(require set compiler language flag)
+  lassowave_read_flags(flags ${set} ${compiler} ${language})
   if(NOT flag IN_LIST flags)
-    set(failures ${failures} "${compiler} ${language}: no ${flag} in \"${flags}\"" PARENT_SCOPE)
+    set(failures ${failures} "${set} ${compiler} ${language}: no ${flag} in \"${flags}\""
+        PARENT_SCOPE)
   endif()
 endfunction()
 foreach(language IN ITEMS c cxx)
-  require(gnu ${language} -ffp-contract=off)
-  require(gnu ${language} -fno-fast-math)
-  require(msvc ${language} /fp:strict)
+  require(module gnu ${language} -ffp-contract=off)
+  require(module gnu ${language} -fno-fast-math)
+  require(module msvc ${language} /fp:strict)
+  require(i386 gnu ${language} -msse2)
+  require(i386 gnu ${language} -mfpmath=sse)
 endforeach()
-require(gnu cxx -std=c++17)
-require(msvc cxx /std:c++17)
-foreach(set IN ITEMS module hidden)
+require(module gnu cxx -std=c++17)
+require(module msvc cxx /std:c++17)
+foreach(set IN ITEMS module hidden i386)
   foreach(language IN ITEMS c cxx)
     lassowave_read_flags(gnu ${set} gnu ${language})
     lassowave_read_flags(msvc ${set} msvc ${language})
@@ -43,4 +47,4 @@ if(failures)
   endforeach()
   message(FATAL_ERROR "cmake/module_flags.txt does not give every compiler its module flags")
 endif()
-message(STATUS "module flags: no contraction and C++17 for GCC/Clang and for cl, each with its own options")
+message(STATUS "module flags: no contraction and C++17 for GCC/Clang and for cl, each with its own options; SSE2 arithmetic on 32-bit x86")
