@@ -6,7 +6,9 @@
 # work tree, then checks that the modules built there return the same bits
 # as the modules built here (tests/package/result_digest.m on both).
 # Needs a build here first (./quickstart.sh or ./test.sh).
-#   CHROOT_SUITES  the suites (default "trixie sid")
+#   CHROOT_SUITES  the suites, SUITE or SUITE:ARCH (default "trixie sid";
+#                  "bookworm:i386" is Debian 12 for 32-bit x86: SSE2
+#                  arithmetic, 32-bit sizes and sparse indices)
 # The roots live in a folder of this run's own under /var/tmp, removed at
 # the end; tools/debian-root.sh makes them (keeping a base-system tarball
 # between runs) and undoes every mount it makes.
@@ -28,6 +30,7 @@ cleanup() {
   else
     echo "ci-chroots: left $work in place: something is still mounted under it" >&2
   fi
+  root_exec_release
 }
 trap cleanup EXIT
 

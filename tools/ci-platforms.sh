@@ -2,6 +2,8 @@
 # Builds the test host, every module and the GoogleTest suites for the other
 # platforms and runs every suite there:
 #   aarch64 Linux, cross GCC and cross clang, under qemu-aarch64 (qemu-user);
+#   armhf Linux (32-bit Arm: 32-bit sizes and sparse indices), cross GCC,
+#   under qemu-arm;
 #   Windows x86-64, MinGW-w64 GCC, under wine;
 #   x86-64 Linux with clang;
 #   x86-64 Linux with GCC and the portable wavelet kernels forced
@@ -12,13 +14,13 @@
 #   PLATFORMS_DIR   where the builds go (default: build-platforms/)
 #   PLATFORMS_JOBS  parallel jobs (default: nproc)
 #   PLATFORMS_ONLY  a space-separated subset of: aarch64-gcc aarch64-clang
-#                   mingw clang plain msvc-view (default: all)
+#                   armhf mingw clang plain msvc-view (default: all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 src=$PWD
 work=${PLATFORMS_DIR:-$src/build-platforms}
 jobs=${PLATFORMS_JOBS:-$(nproc)}
-only=${PLATFORMS_ONLY:-aarch64-gcc aarch64-clang mingw clang plain msvc-view}
+only=${PLATFORMS_ONLY:-aarch64-gcc aarch64-clang armhf mingw clang plain msvc-view}
 toolchains=$src/cmake/toolchains
 start=$(date +%s)
 
@@ -101,6 +103,13 @@ fi
 if wants aarch64-clang; then
   build aarch64-clang -DCMAKE_TOOLCHAIN_FILE="$toolchains/aarch64-linux-gnu-clang.cmake" \
     -DGTest_DIR="$work/gtest-aarch64/lib/cmake/GTest"
+fi
+
+if wants armhf; then
+  stamp "GoogleTest for armhf"
+  gtest_for "$toolchains/arm-linux-gnueabihf-gcc.cmake" "$work/gtest-armhf"
+  build armhf -DCMAKE_TOOLCHAIN_FILE="$toolchains/arm-linux-gnueabihf-gcc.cmake" \
+    -DGTest_DIR="$work/gtest-armhf/lib/cmake/GTest"
 fi
 
 if wants mingw; then
