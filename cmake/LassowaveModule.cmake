@@ -303,3 +303,28 @@ function(lassowave_add_isa_test_modules)
     endforeach()
   endforeach()
 endfunction()
+
+# lassowave_add_host32_test_modules()
+#
+# Test host only: every module of the large-array level built once more for
+# the large-array level of a 32-bit host (LASSOWAVE_TESTHOST_HOST32: mwSize
+# and mwIndex of 32 bits, unsigned), into build/testhost/host32/<name>.mexth,
+# so that the suites check on any machine that every family reads and
+# writes sizes and sparse indices as a 32-bit host hands them over. (The
+# index32 modules are built at the 32-bit level anyway.)
+function(lassowave_add_host32_test_modules)
+  if(NOT LASSOWAVE_TESTHOST)
+    return()
+  endif()
+  get_property(names GLOBAL PROPERTY LASSOWAVE_MODULES)
+  foreach(name IN LISTS names)
+    get_property(level GLOBAL PROPERTY LASSOWAVE_MODULE_${name}_LEVEL)
+    if(level STREQUAL "index32")
+      continue()
+    endif()
+    get_property(srcs GLOBAL PROPERTY LASSOWAVE_MODULE_${name}_SOURCES)
+    _lassowave_testhost_module(testhost_host32_${name} ${name} ${LASSOWAVE_TESTHOST_DIR}/host32
+      OFF ${srcs})
+    target_compile_definitions(testhost_host32_${name} PRIVATE LASSOWAVE_TESTHOST_HOST32)
+  endforeach()
+endfunction()

@@ -483,6 +483,23 @@ int *mxGetJc_700(const mxArray *a) {
   return a->sparse ? const_cast<mxArray *>(a)->jc32.data() : nullptr;
 }
 
+// A 32-bit host's large-array level: the 32-bit index arrays, unsigned (an
+// int and an unsigned int may name the same storage).
+mxArray *mxCreateDoubleMatrix_host32(uint32_t m, uint32_t n, mxComplexity c) {
+  return testhost::new_dense(m, n, c == mxCOMPLEX);
+}
+
+mxArray *mxCreateSparse_host32(uint32_t m, uint32_t n, uint32_t nzmax, mxComplexity c) {
+  return testhost::new_sparse(m, n, nzmax, c == mxCOMPLEX, 32);
+}
+
+uint32_t *mxGetIr_host32(const mxArray *a) {
+  return reinterpret_cast<uint32_t *>(mxGetIr_700(a));
+}
+uint32_t *mxGetJc_host32(const mxArray *a) {
+  return reinterpret_cast<uint32_t *>(mxGetJc_700(a));
+}
+
 void mxDestroyArray(mxArray *a) {
   if (current) current->created.erase(a);
   delete a;

@@ -3,7 +3,11 @@
  *
  * Like MATLAB's own header, the plain names map onto an interface level:
  * by default the large-array level (_730, 64-bit sizes and sparse indices);
- * with MX_COMPAT_32 defined, the older level (_700, signed 32-bit). */
+ * with MX_COMPAT_32 defined, the older level (_700, signed 32-bit). With
+ * LASSOWAVE_TESTHOST_HOST32 defined, the large-array level of a 32-bit host,
+ * on any machine: there size_t, and so mwSize and mwIndex, have 32 bits
+ * (unsigned), and a module that read its index arrays 64 bits at a time
+ * would read two indices as one. */
 #ifndef LASSOWAVE_TESTHOST_MATRIX_H
 #define LASSOWAVE_TESTHOST_MATRIX_H
 
@@ -40,7 +44,7 @@ typedef enum {
 
 typedef enum { mxREAL = 0, mxCOMPLEX = 1 } mxComplexity;
 
-#ifdef MX_COMPAT_32
+#if defined(MX_COMPAT_32)
 typedef int mwSize;
 typedef int mwIndex;
 typedef int mwSignedIndex;
@@ -48,6 +52,14 @@ typedef int mwSignedIndex;
 #define mxCreateSparse mxCreateSparse_700
 #define mxGetIr mxGetIr_700
 #define mxGetJc mxGetJc_700
+#elif defined(LASSOWAVE_TESTHOST_HOST32)
+typedef uint32_t mwSize;
+typedef uint32_t mwIndex;
+typedef int32_t mwSignedIndex;
+#define mxCreateDoubleMatrix mxCreateDoubleMatrix_host32
+#define mxCreateSparse mxCreateSparse_host32
+#define mxGetIr mxGetIr_host32
+#define mxGetJc mxGetJc_host32
 #else
 typedef size_t mwSize;
 typedef size_t mwIndex;
@@ -83,6 +95,10 @@ size_t *mxGetIr_730(const mxArray *a);
 size_t *mxGetJc_730(const mxArray *a);
 int *mxGetIr_700(const mxArray *a);
 int *mxGetJc_700(const mxArray *a);
+mxArray *mxCreateDoubleMatrix_host32(uint32_t m, uint32_t n, mxComplexity c);
+mxArray *mxCreateSparse_host32(uint32_t m, uint32_t n, uint32_t nzmax, mxComplexity c);
+uint32_t *mxGetIr_host32(const mxArray *a);
+uint32_t *mxGetJc_host32(const mxArray *a);
 
 void mxDestroyArray(mxArray *a);
 void *mxCalloc(size_t count, size_t size);
