@@ -2,8 +2,9 @@
 # Builds the test host, every module and the GoogleTest suites for the other
 # platforms and runs every suite there:
 #   aarch64 Linux, cross GCC and cross clang, under qemu-aarch64 (qemu-user);
-#   armhf Linux (32-bit Arm: 32-bit sizes and sparse indices), cross GCC,
-#   under qemu-arm;
+#   the 32-bit Linux platforms, with 32-bit sizes and sparse indices at
+#   every interface level: armhf (32-bit Arm) under qemu-arm and i386
+#   (32-bit x86, SSE2 arithmetic) under qemu-i386, each with cross GCC;
 #   Windows x86-64, MinGW-w64 GCC, under wine;
 #   x86-64 Linux with clang;
 #   x86-64 Linux with GCC and the portable wavelet kernels forced
@@ -14,13 +15,13 @@
 #   PLATFORMS_DIR   where the builds go (default: build-platforms/)
 #   PLATFORMS_JOBS  parallel jobs (default: nproc)
 #   PLATFORMS_ONLY  a space-separated subset of: aarch64-gcc aarch64-clang
-#                   armhf mingw clang plain msvc-view (default: all)
+#                   armhf i386 mingw clang plain msvc-view (default: all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 src=$PWD
 work=${PLATFORMS_DIR:-$src/build-platforms}
 jobs=${PLATFORMS_JOBS:-$(nproc)}
-only=${PLATFORMS_ONLY:-aarch64-gcc aarch64-clang armhf mingw clang plain msvc-view}
+only=${PLATFORMS_ONLY:-aarch64-gcc aarch64-clang armhf i386 mingw clang plain msvc-view}
 toolchains=$src/cmake/toolchains
 start=$(date +%s)
 
@@ -105,11 +106,18 @@ if wants aarch64-clang; then
     -DGTest_DIR="$work/gtest-aarch64/lib/cmake/GTest"
 fi
 
+# cross <name> <toolchain>: GoogleTest for the target, then every suite.
+cross() {
+  local toolchain=$toolchains/$2.cmake
+  stamp "GoogleTest for $1"
+  gtest_for "$toolchain" "$work/gtest-$1"
+  build "$1" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DGTest_DIR="$work/gtest-$1/lib/cmake/GTest"
+}
 if wants armhf; then
-  stamp "GoogleTest for armhf"
-  gtest_for "$toolchains/arm-linux-gnueabihf-gcc.cmake" "$work/gtest-armhf"
-  build armhf -DCMAKE_TOOLCHAIN_FILE="$toolchains/arm-linux-gnueabihf-gcc.cmake" \
-    -DGTest_DIR="$work/gtest-armhf/lib/cmake/GTest"
+  cross armhf arm-linux-gnueabihf-gcc
+fi
+if wants i386; then
+  cross i386 i686-linux-gnu-gcc
 fi
 
 if wants mingw; then

@@ -77,7 +77,7 @@ case "$set_name" in
     ;;
   platforms)
     packages+=(clang-14 libgtest-dev googletest binutils g++-aarch64-linux-gnu
-               g++-arm-linux-gnueabihf qemu-user g++-mingw-w64-x86-64-posix
+               g++-arm-linux-gnueabihf g++-i686-linux-gnu qemu-user g++-mingw-w64-x86-64-posix
                binutils-mingw-w64-x86-64 wine wine64) ;;
   *) echo "usage: $0 [quickstart|test|hardening|platforms|--clang]" >&2; exit 2 ;;
 esac
