@@ -114,7 +114,13 @@ root_exec_ready() {
     mount -t binfmt_misc binfmt_misc "$binfmt" || return 1
     mkdir -p "$DEBIAN_ROOT_CACHE" && touch "$DEBIAN_ROOT_CACHE/binfmt-mounted"
   fi
-  [ -e "$binfmt/lassowave-i386" ] || printf '%s' ':lassowave-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' > "$binfmt/register" || return 1
+  # What the kernel matches: the ELF header of a 32-bit x86 executable or
+  # shared object (it reads the \x escapes itself).
+  local magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+  local mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+  [ -e "$binfmt/lassowave-i386" ] ||
+    printf '%s' ":lassowave-i386:M::$magic:$mask:/usr/bin/qemu-i386-static:F" > "$binfmt/register" ||
+    return 1
   chroot "$dir" /usr/bin/true
 }
 
