@@ -19,9 +19,9 @@ const ModuleRules quillomar_rules{3, 4, "There are at most 4 input parameters al
                                   "There are at least 3 input parameters required!", true, false,
                                   1, "yl"};
 
-namespace {
-
 const Wording wording{"", "!", "Input"};
+
+namespace {
 
 // Halving count: how often a positive dimension can be halved while even.
 std::int32_t halving_count(std::int32_t d) {

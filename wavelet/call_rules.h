@@ -10,6 +10,10 @@
 
 namespace lw::wavelet {
 
+// How the wavelet texts are worded: no module name, "!" at the end; the
+// kernels' out-of-memory text (lw::scratch_doubles) too.
+extern const Wording wording;
+
 // Everything a kernel call needs, settled by the gateway.
 struct KernelCall {
   const double *input;     // input 1 (signal, coefficients or yl), M×N

@@ -2,9 +2,9 @@
 
 #include <cstddef>
 
+#include "call_rules.h"
 #include "lanes.h"
 #include "mex.h"
-#include "scratch.h"
 
 namespace lw::wavelet {
 
@@ -53,7 +53,7 @@ void kaldor_plain(const double *x, std::int32_t m, std::int32_t n, const double 
   // lo and hi (one step's outputs), and the analysis filters h0 and h1.
   // Lengths are counted in 64 bits: P + lh - 1 may pass 2^31.
   const std::uint64_t seg_len = std::uint64_t(P) + std::uint64_t(lh) - 1;
-  double *seg = scratch_doubles(seg_len + 2 * std::uint64_t(P) + 2 * std::uint64_t(lh));
+  double *seg = scratch_doubles(seg_len + 2 * std::uint64_t(P) + 2 * std::uint64_t(lh), wording);
   double *lo = seg + seg_len;
   double *hi = lo + P;
   double *h0 = hi + P;
@@ -274,7 +274,7 @@ bool kaldor_fast(const double *x, std::int32_t m, std::int32_t n, const double *
     const std::uint64_t block_rows = std::uint64_t(n) * kRows;
     if (block_rows > work) work = block_rows;
   }
-  double *lo_tap = scratch_doubles(2 * std::uint64_t(lh) + work);
+  double *lo_tap = scratch_doubles(2 * std::uint64_t(lh) + work, wording);
   double *hi_tap = lo_tap + lh;
   double *W = hi_tap + lh;
 

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "call_rules.h"
 #include "lanes.h"
 #include "mex.h"
-#include "scratch.h"
 #include "redundant_lines.h"
 
 namespace lw::wavelet {
@@ -426,7 +426,7 @@ void OSTREVIN(const double *x, std::int32_t M, std::int32_t N, const double *h, 
   // A segment of P + lh - 1 and two output lines of P.
   const std::uint64_t work = std::uint64_t(P) + std::uint64_t(lh) - 1 + 2 * std::uint64_t(P);
 #endif
-  double *w = scratch_doubles(work + 2 * std::uint64_t(lh));
+  double *w = scratch_doubles(work + 2 * std::uint64_t(lh), wording);
   double *h0 = w + work;
   double *h1 = h0 + lh;
 

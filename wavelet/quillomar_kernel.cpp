@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "call_rules.h"
 #include "lanes.h"
 #include "mex.h"
-#include "scratch.h"
 #include "redundant_lines.h"
 
 namespace lw::wavelet {
@@ -480,7 +480,7 @@ void QUILLOMAR(double *x, std::int32_t M, std::int32_t N, const double *h, std::
 #else
   const std::uint64_t work = P + 2 * seg;
 #endif
-  double *row_hi = scratch_doubles(image + work + 2 * std::uint64_t(lh));
+  double *row_hi = scratch_doubles(image + work + 2 * std::uint64_t(lh), wording);
   double *line = row_hi + image;
   double *g0 = line + work;
   double *g1 = g0 + lh;

@@ -2,9 +2,9 @@
 
 #include <cstddef>
 
+#include "call_rules.h"
 #include "lanes.h"
 #include "mex.h"
-#include "scratch.h"
 
 namespace lw::wavelet {
 
@@ -67,7 +67,7 @@ void vestran_plain(double *x, std::int32_t m, std::int32_t n, const double *h, s
   // D (coefficients with room in front for the extension), g0 and g1.
   const std::int32_t lhh = lh / 2;
   const std::uint64_t ad_len = std::uint64_t(P) + std::uint64_t(lhh) - 1;
-  double *out = scratch_doubles(std::uint64_t(P) + 2 * ad_len + 2 * std::uint64_t(lh));
+  double *out = scratch_doubles(std::uint64_t(P) + 2 * ad_len + 2 * std::uint64_t(lh), wording);
   double *A = out + P;
   double *D = A + ad_len;
   double *g0 = D + ad_len;
@@ -333,7 +333,7 @@ bool vestran_fast(double *x, std::int32_t m, std::int32_t n, const double *h, st
   const std::uint64_t wrap = lhm + kStep;
   const std::uint64_t line_len = lhm + (P / 2 < wrap ? P / 2 : wrap) + kStep;
   const std::uint64_t columns = m > 1 ? (2 * std::uint64_t(lhh) + 2 * lhm) * std::uint64_t(m) : 0;
-  double *taps = scratch_doubles(4 * std::uint64_t(lhh) + 2 * line_len + columns);
+  double *taps = scratch_doubles(4 * std::uint64_t(lhh) + 2 * line_len + columns, wording);
   // g0 is h; g1 is h reversed with the entries at odd positions negated.
   // Sum k of out[2i] takes g0, g1 at lh-2-2k; of out[2i+1] at lh-1-2k.
   double *e0 = taps, *e1 = e0 + lhh, *o0 = e1 + lhh, *o1 = o0 + lhh;

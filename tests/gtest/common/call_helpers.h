@@ -64,6 +64,27 @@ inline void expect_error(const testhost::CallResult &r, const std::string &text)
   EXPECT_TRUE(r.outputs.empty()) << "a failed call delivered results";
 }
 
+// A call whose scratch no host can give (a filter of 2^31 - 1 taps): a
+// 64-bit host is asked for it and refuses with its own error; on a 32-bit
+// host the count passes the address space, and the module says so itself
+// (lw::scratch_doubles) in its own wording, prefix first and ending last.
+inline void expect_scratch_refused(const testhost::CallResult &r, const std::string &prefix,
+                                   const std::string &ending) {
+  if (sizeof(std::size_t) == 8) {
+    expect_error(r, testhost::out_of_memory_message);
+    return;
+  }
+  expect_clean(r);
+  EXPECT_TRUE(r.error);
+  EXPECT_TRUE(r.outputs.empty()) << "a failed call delivered results";
+  const std::string start = prefix + "out of memory: no room for ";
+  const std::string end = " doubles of scratch" + ending;
+  EXPECT_EQ(r.message.rfind(start, 0), 0u) << r.message;
+  EXPECT_TRUE(r.message.size() > end.size() &&
+              r.message.compare(r.message.size() - end.size(), end.size(), end) == 0)
+      << r.message;
+}
+
 inline void expect_ok(const testhost::CallResult &r) {
   expect_clean(r);
   EXPECT_FALSE(r.error) << "unexpected error: " << r.message;
