@@ -70,14 +70,16 @@ root_make() {
   command -v debootstrap >/dev/null || root_retry apt-get install -y -qq debootstrap || return 1
   echo "debian-root: debootstrap $key into $dir"
   local try log="$dir.debootstrap.log"
-  # In two stages: the packages unpacked, then (once its programs run here)
-  # configured inside the root, in a mount namespace of its own (the second
-  # stage mounts /proc there).
+  # Another architecture's root in two stages: the packages unpacked, then
+  # (once its programs run here) configured inside the root, in a mount
+  # namespace of its own (the second stage mounts /proc there).
   for try in 1 2 3; do
-    if debootstrap --variant=minbase --arch="$arch" --foreign "$suite" "$dir" "$DEBIAN_MIRROR" \
-         > "$log" 2>&1 && root_exec_ready "$dir" "$arch" >> "$log" 2>&1 &&
-       unshare --mount --propagation private -- chroot "$dir" /debootstrap/debootstrap --second-stage \
-         >> "$log" 2>&1; then
+    if [ "$key" = "$suite" ]; then
+      debootstrap --variant=minbase "$suite" "$dir" "$DEBIAN_MIRROR" > "$log" 2>&1 && break
+    elif debootstrap --variant=minbase --arch="$arch" --foreign "$suite" "$dir" "$DEBIAN_MIRROR" \
+           > "$log" 2>&1 && root_exec_ready "$dir" "$arch" >> "$log" 2>&1 &&
+         unshare --mount --propagation private -- \
+           chroot "$dir" /debootstrap/debootstrap --second-stage >> "$log" 2>&1; then
       break
     fi
     echo "debian-root: debootstrap failed (try $try of 3); its log ends:" >&2
