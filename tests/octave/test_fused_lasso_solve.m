@@ -80,11 +80,19 @@
 %! I = eye(n);
 %! Z = zeros(n - 1, n);
 %! C = [I, -I, Z'; -I, -I, Z'; D, Z, -eye(n - 1); -D, Z, -eye(n - 1)];
-%! v = qp(zeros(3 * n - 1, 1), H, q, [], [], [], [], [], C, zeros(4 * n - 2, 1));
+%! % qp's active-set method may stop at its iteration limit (seen with
+%! % Octave 9): then its point is only feasible, so x must be at least as
+%! % good; where it reports a solution the two must agree.
+%! [v, ~, qinfo] = qp(zeros(3 * n - 1, 1), H, q, [], [], [], [], [], C, ...
+%!                    zeros(4 * n - 2, 1), optimset('MaxIter', 5000));
 %! [x, info] = fused_lasso_solve(A, b, l1, l2);
 %! assert(info.converged);
-%! assert(abs(objective(A, b, l1, l2, x) - objective(A, b, l1, l2, v(1:n))) ...
-%!        <= 1e-9 * objective(A, b, l1, l2, v(1:n)));
+%! f = objective(A, b, l1, l2, x);
+%! fq = objective(A, b, l1, l2, v(1:n));
+%! assert(f <= fq * (1 + 1e-9));
+%! if qinfo.info == 0
+%!   assert(abs(f - fq) <= 1e-9 * fq);
+%! end
 
 %!test
 %! % lambda2 = 0, the lasso: its optimality conditions hold, and it agrees
