@@ -155,10 +155,25 @@ fi
 # source, preprocessed, has no GNU extension left in the project's own
 # lines, and the wavelet kernels (where the GNU vector code lives) take
 # their plain path and compile without a warning. The other sources are
-# only preprocessed: MinGW-w64's C headers do not parse in MSVC mode.
+# only preprocessed. MinGW-w64's C headers put __declspec after the
+# declarator (nothrow, noreturn, deprecated), which clang in MSVC mode
+# refuses: the prelude blanks those three marks and declares abort and exit
+# noreturn as MSVC's own headers do.
 msvc_view() {
-  local t0 gcc_dir file gnu status=0
+  local t0 gcc_dir file gnu status=0 prelude
   t0=$(date +%s)
+  prelude=$(mktemp --suffix=.h)
+  cat > "$prelude" <<'PRELUDE'
+#include <_mingw.h>
+#undef __MINGW_NOTHROW
+#define __MINGW_NOTHROW
+#undef __MINGW_ATTRIB_NORETURN
+#define __MINGW_ATTRIB_NORETURN
+#undef __MINGW_ATTRIB_DEPRECATED
+#define __MINGW_ATTRIB_DEPRECATED
+extern "C" __declspec(noreturn) void __cdecl abort(void);
+extern "C" __declspec(noreturn) void __cdecl exit(int);
+PRELUDE
   stamp "msvc-view: the module sources as MSVC sees them"
   gcc_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
   local flags=(--target=x86_64-pc-windows-msvc -fms-compatibility -std=c++17
@@ -178,8 +193,9 @@ msvc_view() {
     fi
   done
   for file in wavelet/*_kernel.cpp; do
-    clang++-14 "${flags[@]}" -fsyntax-only -Wall -Wextra -Werror "$file" || status=1
+    clang++-14 "${flags[@]}" -include "$prelude" -fsyntax-only -Wall -Wextra -Werror "$file" || status=1
   done
+  rm -f "$prelude"
   results+=("msvc-view: $( [ "$status" -eq 0 ] && echo passed || echo FAILED ), $(( $(date +%s) - t0 ))s")
   if [ "$status" -ne 0 ]; then
     summary
