@@ -121,7 +121,7 @@ void require_rows_inside(const mxArray *a, std::int32_t columns, std::int32_t en
 double *copy_first_column(const mxArray *b, std::int32_t m, const Wording &w) {
   const ColumnStarts s = require_column_starts(b, 1, w, 2, "b");
   require_rows_inside(b, 1, s.entries, m, w, 2, "b");
-  double *dense = static_cast<double *>(mxCalloc(static_cast<std::size_t>(m), sizeof(double)));
+  double *dense = scratch_doubles(std::uint64_t(m), w);
   const double *v = mxGetPr(b);
   const mwIndex *ir = mxGetIr(b);
   for (std::int32_t p = 0; p < s.entries; ++p) dense[static_cast<std::int32_t>(ir[p])] = v[p];

@@ -1,11 +1,12 @@
 // Every large-array module against its build for a 32-bit host's large-array
 // level (testhost/host32/: mwSize and mwIndex of 32 bits, unsigned, as that
 // host's size_t). The 32-bit-level modules (hobrinth, the wavelets) are
-// built with 32-bit indices anyway, and their suites run them so. The same call must give the same results in both, sizes
-// and sparse indices included: a module that read or wrote a 32-bit index
-// array 64 bits at a time would take two indices for one (and run past the
-// array), and one that widened a 32-bit index without its sign would read
-// an index with every bit set as 2^32 - 1 where the others read -1.
+// built with 32-bit indices anyway, and their suites run them so. The same
+// call must give the same results in both, sizes and sparse indices
+// included: a module that read or wrote a 32-bit index array 64 bits at a
+// time would take two indices for one (and run past the array), and one
+// that widened a 32-bit index without its sign would read an index with
+// every bit set as 2^32 - 1 where the others read -1.
 #include <gtest/gtest.h>
 
 #include <cstdint>
