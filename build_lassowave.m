@@ -9,7 +9,9 @@ function report = build_lassowave(varargin)
 %   Compiles every lassowave module with the running host's own mex command
 %   into the folder outdir (default: build-octave or build-matlab beside
 %   this file) and copies each module's help file beside it, so that
-%   "help <name>" describes it. Then use the modules with addpath(outdir).
+%   "help <name>" describes it, and the functions written over the modules
+%   (the folder toolbox/: solvers, wavelet filters, denoising) with them.
+%   Then use both with addpath(outdir).
 %
 %   MATLAB (mex, R2017b or newer): every build uses -R2017b; the
 %   large-array builds add -largeArrayDims and get mexfilerequiredapiversion
@@ -158,6 +160,7 @@ function report = build_lassowave(varargin)
   end
 
   if ~opts.dryrun
+    copy_toolbox(root, outdir);
     failed = builds(~[builds.ok]);
     for k = 1:numel(failed)
       fprintf(2, '\nbuild_lassowave: module %s failed: %s\n', label(failed(k)), ...
@@ -168,11 +171,27 @@ function report = build_lassowave(varargin)
       error('lassowave:buildFailed', 'build_lassowave: %d of %d builds failed: %s.', ...
             numel(failed), numel(builds), strjoin(names, ', '));
     end
-    fprintf('lassowave %s: %d modules built; use them with addpath(''%s'')\n', ...
+    fprintf('lassowave %s: %d modules and the functions of toolbox/ built; use them with addpath(''%s'')\n', ...
             info.version, numel(modules), outdir);
   end
   if nargout > 0
     report = builds;
+  end
+end
+
+function copy_toolbox(root, outdir)
+  % The functions written over the modules (solvers, wavelet filters,
+  % denoising) go beside them, with their data files and private/ folder.
+  from = fullfile(root, 'toolbox');
+  if ~exist(from, 'dir')
+    return;
+  end
+  if ~exist(outdir, 'dir')
+    mkdir(outdir);
+  end
+  [ok, msg] = copyfile(fullfile(from, '*'), outdir);
+  if ~ok
+    error('lassowave:buildFailed', 'build_lassowave: cannot copy the functions of %s: %s', from, msg);
   end
 end
 

@@ -9,7 +9,8 @@
 #                                  files, src/ with the sources and a Makefile
 #                                  that builds every module with
 #                                  $(MKOCTFILE) --mex and puts each .mex into
-#                                  inst/, beside its help file.
+#                                  inst/, beside its help file; inst/ also
+#                                  holds the functions of toolbox/.
 #
 # Tests (with Octave): package.*, build_script.*, examples.*.
 
@@ -36,6 +37,7 @@ set(_lassowave_category_penalty "Penalty-parameter updates")
 set(_lassowave_category_fusedlasso "Fused-lasso support kernels")
 set(_lassowave_category_triangular "Sparse triangular substitution")
 set(_lassowave_category_wavelet "Periodic wavelet transforms")
+set(_lassowave_category_toolbox "Solvers, wavelet filters and denoising")
 
 get_property(_lw_modules GLOBAL PROPERTY LASSOWAVE_MODULES)
 
@@ -94,6 +96,20 @@ foreach(name IN LISTS _lw_modules)
     "$(INSTDIR)/${name}.mex: ${objs_text} $(OBJDIR)/host/mex_api_version.c.o\n"
     "\t$(MKOCTFILE) --mex $(LW_LDFLAGS) -o $@ $^ -lm\n\n")
 endforeach()
+# The functions over the modules (toolbox/) go into inst/ as they are; the
+# INDEX lists the function files of its top folder.
+set(_lw_index_toolbox "")
+foreach(rel IN LISTS LASSOWAVE_TOOLBOX_FILES)
+  list(APPEND _lw_copies ${PROJECT_SOURCE_DIR}/toolbox/${rel} inst/${rel})
+  list(APPEND _lw_depends ${PROJECT_SOURCE_DIR}/toolbox/${rel})
+  if(rel MATCHES "^[^/]+\\.m$")
+    get_filename_component(name ${rel} NAME_WE)
+    string(APPEND _lw_index_toolbox " ${name}")
+  endif()
+endforeach()
+if(_lw_index_toolbox)
+  list(APPEND _lw_categories toolbox)
+endif()
 foreach(category IN LISTS _lw_categories)
   if(DEFINED _lassowave_category_${category})
     string(APPEND _lw_index "${_lassowave_category_${category}}\n")
@@ -144,7 +160,8 @@ Description: Small exact MEX functions: adaptive penalty updates for ADMM
  lasso and fused-lasso solvers, fused-lasso scaling and Jacobian structure,
  exact 1-D total-variation denoising, sparse triangular substitution, and
  periodic decimated and redundant wavelet transforms for any scaling filter,
- 1-D and 2-D.
+ 1-D and 2-D; and functions over them: lasso and fused-lasso solvers with
+ regularization paths, wavelet filters by name, wavelet denoising.
 Depends: octave (>= 7.1.0)
 License: GPL-3.0-or-later
 ")
@@ -246,7 +263,7 @@ if(LASSOWAVE_OCTAVE)
   endif()
   add_test(NAME package.install
     COMMAND ${_lw_offline} ${_lw_octave} --eval
-      "addpath('${_lw_tests}'); exit(check_package('${LASSOWAVE_PACKAGE_TARBALL}', '${LASSOWAVE_MODULE_TABLE}'))")
+      "addpath('${_lw_tests}'); exit(check_package('${LASSOWAVE_PACKAGE_TARBALL}', '${LASSOWAVE_MODULE_TABLE}', '${PROJECT_SOURCE_DIR}/toolbox'))")
 
   add_test(NAME build_script.octave
     COMMAND ${_lw_octave} --eval

@@ -25,6 +25,12 @@ function status = check_build_script(root, version)
       assert(isempty(regexp(printed, '\<note\>', 'once')), 'a clean build printed a note:\n%s', printed);
       addpath(out);
       smoke_modules(names, out);
+      % The functions over the modules come along, data and private/ too.
+      for f = dir(fullfile(root, 'toolbox', '*'))'
+        if ! any(strcmp(f.name, {'.', '..'}))
+          assert(exist(fullfile(out, f.name)) != 0, 'build_lassowave did not copy toolbox/%s', f.name);
+        end
+      end
       for k = 1:numel(names)
         [passed, total] = test(names{k}, 'quiet', stdout);
         if total == 0 || passed < total

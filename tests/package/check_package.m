@@ -1,8 +1,9 @@
-function status = check_package(tarball, table_file)
+function status = check_package(tarball, table_file, toolbox_dir)
 % Installs the Octave package into a temporary prefix with its own package
 % list, loads it, checks that every module sits beside its help file and
-% runs (smoke_modules), runs "pkg test lassowave", unloads and uninstalls
-% it. Returns 0 on success.
+% runs (smoke_modules), that every function of toolbox_dir is on the path
+% from the package with its help, runs "pkg test lassowave", unloads and
+% uninstalls it. Returns 0 on success.
   status = 1;
   prefix = tempname();
   names = module_names(table_file);
@@ -24,6 +25,12 @@ function status = check_package(tarball, table_file)
       assert([base ext], ['lassowave-' list{1}.version]);
 
       smoke_modules(names, dir);
+      functions = toolbox_names(toolbox_dir);
+      for k = 1:numel(functions)
+        f = functions{k};
+        assert(strcmp(which(f), fullfile(dir, [f '.m'])), '%s is not installed: which gives "%s"', f, which(f));
+        assert(! isempty(strtrim(get_help_text(f))), '%s has no help', f);
+      end
       % Nothing compiled may be left in the architecture folder, where
       % Octave would find no help for it.
       arch = glob(fullfile(prefix, 'lib', '**', '*.mex'));
@@ -54,7 +61,8 @@ function status = check_package(tarball, table_file)
       assert(isempty(pkg('list')), 'lassowave is still listed after pkg uninstall');
       assert(! exist(dir, 'dir'), 'pkg uninstall left %s', dir);
 
-      printf('package %s: installed, %d modules work, tested, uninstalled\n', tarball, numel(names));
+      printf('package %s: installed, %d modules work, %d functions, tested, uninstalled\n', ...
+             tarball, numel(names), numel(functions));
       status = 0;
     catch err
       printf('check_package: %s\n', err.message);
@@ -75,4 +83,9 @@ function names = module_names(table_file)
       names{end + 1} = strtok(l);
     end
   end
+end
+
+function names = toolbox_names(toolbox_dir)
+  files = dir(fullfile(toolbox_dir, '*.m'));
+  names = regexprep({files.name}, '\.m$', '');
 end
