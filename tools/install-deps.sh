@@ -68,8 +68,8 @@ case "$set_name" in
   quickstart) ;;
   test|hardening)
     # The tests read symbol tables with readelf (binutils) and compare with
-    # PyWavelets and SciPy.
-    packages+=(libgtest-dev libbenchmark-dev binutils python3-pywt python3-scipy)
+    # PyWavelets and SciPy; the wavelet filter table is regenerated with mpmath.
+    packages+=(libgtest-dev libbenchmark-dev binutils python3-pywt python3-scipy python3-mpmath)
     if [ "$set_name" = hardening ]; then
       n=$(clang_version)
       packages+=("clang-$n" "libclang-rt-$n-dev")
