@@ -85,6 +85,15 @@ LASSOWAVE_TRIANGULAR_FACTOR=$out/laplacian700.factor gbench bench_triangular \
 rm -f "$out/laplacian700.factor"
 octave_run octave_zelmonte_bench "repeats = 5;"
 octave_run octave_fused_lasso_bench
+step "scikit-image peer ($python): denoising data and timings"
+if "$python" -c 'import skimage' 2> /dev/null; then
+  "${limit[@]}" "$python" "$src/bench/peer_skimage_denoise.py" "$out/denoise" 7 > "$out/peer_skimage_denoise.txt" ||
+    note_failure peer_skimage_denoise.py $?
+  octave_run octave_denoise_bench "repeats = 7; data_dir = '$out/denoise';"
+else
+  echo "run_targets: $python has no skimage (tools/install-deps.sh bench)" >&2
+  failed=1
+fi
 gbench bench_penalty --benchmark_repetitions=3
 octave_run octave_scalar_bench
 

@@ -16,6 +16,9 @@ function [bands, approx] = wavelet_bands(sz, L, transform)
 %              edges), 'columns' (horizontal edges) or 'both' for a matrix
 %     index    linear indices of the band's coefficients in y (decimated)
 %              or yh (redundant), as a column
+%     rows, columns  the same band as a block: y(rows, columns) for a
+%              matrix; for a vector, rows = index and columns = 1, to use
+%              on y(:) or yh(:)
 %     size     the band's size as a matrix, [rows columns]
 %   approx: linear indices of the approximation of level L in y (decimated);
 %   for 'redundant' the approximation is all of yl, so approx = (1:numel)'.
@@ -64,18 +67,21 @@ function [bands, approx] = wavelet_bands(sz, L, transform)
     end
   end
 
-  bands = struct('level', {}, 'highpass', {}, 'index', {}, 'size', {});
+  bands = struct('level', {}, 'highpass', {}, 'index', {}, 'rows', {}, 'columns', {}, 'size', {});
   if vector
     n = M * N;
+    index = cell(1, L);
+    sizes = cell(1, L);
     for k = 1:L
       if strcmp(transform, 'decimated')
-        index = (n / 2 ^ k + 1:n / 2 ^ (k - 1))';
+        index{k} = (n / 2 ^ k + 1:n / 2 ^ (k - 1))';
       else
-        index = ((k - 1) * n + 1:k * n)';
+        index{k} = ((k - 1) * n + 1:k * n)';
       end
-      bands(end + 1) = struct('level', k, 'highpass', 'signal', 'index', index, ...
-                              'size', [numel(index) 1]);
+      sizes{k} = [numel(index{k}) 1];
     end
+    bands = struct('level', num2cell(1:L), 'highpass', 'signal', 'index', index, 'rows', index, ...
+                   'columns', 1, 'size', sizes);
     if strcmp(transform, 'decimated')
       approx = (1:n / 2 ^ L)';
     else
@@ -96,13 +102,14 @@ function [bands, approx] = wavelet_bands(sz, L, transform)
         cols = corners(q, 2) + (1:C / 2);
         index = reshape(rows + (cols - 1) * M, [], 1);
         bands(end + 1) = struct('level', k, 'highpass', names{q}, 'index', index, ...
-                                'size', [R / 2, C / 2]);
+                                'rows', rows', 'columns', cols, 'size', [R / 2, C / 2]);
       end
     else
       for q = 1:3
         first = (3 * (k - 1) + q - 1) * M * N;
         bands(end + 1) = struct('level', k, 'highpass', names{q}, ...
-                                'index', (first + 1:first + M * N)', 'size', [M N]);
+                                'index', (first + 1:first + M * N)', 'rows', 1:M, ...
+                                'columns', first / M + (1:N), 'size', [M N]);
       end
     end
   end
@@ -148,6 +155,7 @@ end
 %! for k = 1:numel(b)
 %!   e = sum(y(b(k).index) .^ 2);
 %!   assert(e > 0, strcmp(b(k).highpass, 'rows'));
+%!   assert(y(b(k).rows, b(k).columns)(:), y(b(k).index));
 %! end
 %! % Transposed: only the column bands.
 %! y = kaldor(x', h, 2);
@@ -164,6 +172,7 @@ end
 %! assert(numel(b), 6);
 %! for k = 1:numel(b)
 %!   assert(sum(yh(b(k).index) .^ 2) > 0, strcmp(b(k).highpass, 'rows'));
+%!   assert(yh(b(k).rows, b(k).columns)(:), yh(b(k).index));
 %! end
 %! [~, yh] = ostrevin(x', h, 2);
 %! for k = 1:numel(b)

@@ -127,32 +127,58 @@ function [x, info] = wavelet_denoise(y, wavelet, L, opts)
   else
     c = kaldor(ye, h, L);
   end
-  bands = wavelet_bands(size(ye), L, opts.transform);
-  gains = band_gains(bands, size(ye), h, L, redundant);
+  % The layout and the gains depend only on the size, L, the transform
+  % and the filter: kept from the last call, which helps runs over many
+  % signals of one size.
+  persistent last
+  key = [size(ye), L, redundant, numel(h), h];
+  if isempty(last) || numel(last.key) ~= numel(key) || any(last.key ~= key)
+    last.key = key;
+    last.bands = wavelet_bands(size(ye), L, opts.transform);
+    last.gains = band_gains(last.bands, size(ye), h, L, redundant);
+  end
+  bands = last.bands;
+  gains = last.gains;
+  coefficient_size = size(c);
+  if vector
+    c = c(:);   % a vector's bands index it as a column
+  end
 
   % The finest diagonal band: the last of level 1 for an image.
   finest = find([bands.level] == 1, 1, 'last');
   if isempty(opts.sigma)
-    sigma = median(abs(c(bands(finest).index))) / 0.6745 / gains(finest);
+    sigma = middle(abs(reshape(c(bands(finest).rows, bands(finest).columns), [], 1))) ...
+            / 0.6745 / gains(finest);
   else
     sigma = opts.sigma;
   end
 
   n_total = numel(y);
+  soft = strcmp(opts.mode, 'soft');
+  rule_bayes = strcmp(opts.rule, 'bayes');   % the default, inline
+  thresholds = zeros(1, numel(bands));
   for b = 1:numel(bands)
-    d = c(bands(b).index);
+    rows = bands(b).rows;
+    columns = bands(b).columns;
+    d = c(rows, columns);
     s = sigma * gains(b);
-    t = threshold(d, s, opts.rule, n_total);
-    if strcmp(opts.mode, 'soft')
+    if rule_bayes && s > 0
+      t = s ^ 2 / sqrt(max(sum(d(:) .^ 2) / numel(d) - s ^ 2, eps));
+    else
+      t = threshold(d, s, opts.rule, n_total);
+    end
+    if soft
       d = sign(d) .* max(abs(d) - t, 0);
     else
       d(abs(d) <= t) = 0;
     end
-    c(bands(b).index) = d;
-    bands(b).gain = gains(b);
-    bands(b).threshold = t;
+    c(rows, columns) = d;
+    thresholds(b) = t;
   end
 
+  if vector
+    c = reshape(c, coefficient_size);
+  end
   if redundant
     x = quillomar(yl, c, h, L);
   else
@@ -161,6 +187,8 @@ function [x, info] = wavelet_denoise(y, wavelet, L, opts)
   x = x(1:M, 1:N);
 
   if nargout > 1
+    [bands.gain] = deal(num2cell(gains){:});
+    [bands.threshold] = deal(num2cell(thresholds){:});
     info = struct('sigma', sigma, 'estimated', isempty(opts.sigma), 'levels', L, ...
                   'transform', opts.transform, 'rule', opts.rule, 'mode', opts.mode, ...
                   'filter', h, 'padded_size', size(ye), 'bands', bands);
@@ -200,6 +228,10 @@ function opts = options_of(opts)
     error('wavelet_denoise: opts must be a struct (fields transform, rule, mode, sigma).');
   end
   names = fieldnames(opts);
+  if isempty(names)
+    opts = defaults;
+    return;
+  end
   for k = 1:numel(names)
     if ~isfield(defaults, names{k})
       error('wavelet_denoise: unknown option ''%s'' (the options are transform, rule, mode and sigma).', ...
@@ -208,19 +240,32 @@ function opts = options_of(opts)
     defaults.(names{k}) = opts.(names{k});
   end
   opts = defaults;
-  choices = struct('transform', {{'decimated', 'redundant'}}, 'rule', {{'bayes', 'universal', 'sure'}}, ...
-                   'mode', {{'soft', 'hard'}});
-  for f = fieldnames(choices)'
-    allowed = choices.(f{1});
-    if ~ischar(opts.(f{1})) || ~any(strcmp(opts.(f{1}), allowed))
-      error('wavelet_denoise: option %s must be one of ''%s''.', f{1}, strjoin(allowed, ''', '''));
-    end
-  end
+  check_choice('transform', opts.transform, {'decimated', 'redundant'});
+  check_choice('rule', opts.rule, {'bayes', 'universal', 'sure'});
+  check_choice('mode', opts.mode, {'soft', 'hard'});
   s = opts.sigma;
   if ~isempty(s) && ~(isnumeric(s) && isreal(s) && isscalar(s) && isfinite(s) && s >= 0)
     error('wavelet_denoise: option sigma must be a finite non-negative number.');
   end
   opts.sigma = double(s);
+end
+
+function m = middle(v)
+  % median(v) of a column; a short one by sorting, which costs less than
+  % median's own argument handling.
+  n = numel(v);
+  if n > 4096
+    m = median(v);
+    return;
+  end
+  v = sort(v);
+  m = (v(floor((n + 1) / 2)) + v(ceil((n + 1) / 2))) / 2;
+end
+
+function check_choice(name, value, allowed)
+  if ~ischar(value) || ~any(strcmp(value, allowed))
+    error('wavelet_denoise: option %s must be one of ''%s''.', name, strjoin(allowed, ''', '''));
+  end
 end
 
 function gains = band_gains(bands, sz, h, L, redundant)
@@ -276,6 +321,7 @@ function g = impulse_low_gains(n, h, L)
 end
 
 function t = threshold(d, s, rule, n_total)
+  d = d(:);
   if s == 0
     t = 0;
     return;
@@ -284,7 +330,7 @@ function t = threshold(d, s, rule, n_total)
     case 'universal'
       t = s * sqrt(2 * log(n_total));
     case 'bayes'
-      t = s ^ 2 / sqrt(max(mean(d .^ 2) - s ^ 2, eps));
+      t = s ^ 2 / sqrt(max(sum(d .^ 2) / numel(d) - s ^ 2, eps));
     case 'sure'
       n = numel(d);
       z = d / s;
