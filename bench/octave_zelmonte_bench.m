@@ -20,6 +20,16 @@
 %      walk        cumsum(rand(n, 1)) / sqrt(n), lambda = 1e3
 %      saturating  1 - exp(-8k/n), lambda = 1e2 (saturating_10: lambda = 10)
 %
+% 3. Signals with non-finite samples (a glitch in an otherwise ordinary
+%    signal), against finite noise N(0, 1) with lambda = 0.5 of the same
+%    length, in the same rounds; n = trend_sizes. Target: within 5x.
+%      <trend>_inf, _minf, _nan  log1p, sqrt or saturating as above with
+%                                one +Inf, -Inf or NaN in the middle
+%      <trend>_both              +Inf at a third and NaN at two thirds
+%      noise_inf, _minf, _nan    noise N(0, 1), lambda = 0.5, the same
+%    Lines "RESULT octave/zelmonte/nonfinite/<case>/<n>/ns_per_sample" and
+%    ".../noise_ns_per_sample".
+%
 % Module and floor, or trends and noise, are timed in alternation
 % (fastest.m); each time is the best of `repeats` calls. Prints lines
 % "RESULT octave/zelmonte/<case>/<n>/ns_per_sample <v>" with
@@ -109,6 +119,44 @@ for n = trend_sizes
     printf('RESULT %s/noise_ns_per_sample %.4f\n', key, 1e9 * t(1) / n);
     printf('RESULT %s/certificate %.3g\n', key, ...
            certificate(ys{c}, zelmonte(ys{c}, trends{c, 3}), trends{c, 3}));
+  end
+  clear ys;
+end
+
+% Part 3: non-finite samples.
+glitches = {'inf', @(y) put(y, 0.5, Inf); 'minf', @(y) put(y, 0.5, -Inf); ...
+            'nan', @(y) put(y, 0.5, NaN); 'both', @(y) put(put(y, 1 / 3, Inf), 2 / 3, NaN)};
+function y = put(y, where, value)
+  y(max(1, round(where * numel(y)))) = value;
+end
+for n = trend_sizes
+  k = (0:n-1)';
+  noise = randn(n, 1);
+  names = {};
+  ys = {};
+  lambdas = [];
+  for c = [1 2 5]
+    base = trends{c, 2}(k, n);
+    for g = 1:3 + 1
+      names{end + 1} = [trends{c, 1} '_' glitches{g, 1}];
+      ys{end + 1} = glitches{g, 2}(base);
+      lambdas(end + 1) = trends{c, 3};
+    end
+  end
+  for g = 1:3
+    names{end + 1} = ['noise_' glitches{g, 1}];
+    ys{end + 1} = glitches{g, 2}(noise);
+    lambdas(end + 1) = 0.5;
+  end
+  calls = [{@() run_zelmonte(@zelmonte, noise, 0.5)}, ...
+           arrayfun(@(c) @() run_zelmonte(@zelmonte, ys{c}, lambdas(c)), 1:numel(ys), ...
+                    'UniformOutput', false)];
+  cellfun(@(f) f(), calls);
+  t = fastest(repeats, calls{:});
+  for c = 1:numel(ys)
+    key = sprintf('octave/zelmonte/nonfinite/%s/%d', names{c}, n);
+    printf('RESULT %s/ns_per_sample %.4f\n', key, 1e9 * t(c + 1) / n);
+    printf('RESULT %s/noise_ns_per_sample %.4f\n', key, 1e9 * t(1) / n);
   end
   clear ys;
 end

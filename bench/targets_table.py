@@ -268,6 +268,22 @@ def zelmonte(t, raw):
                   o.get(f"{key}/noise_ns_per_sample"), "ns", 5)
 
 
+    t.section("zelmonte with non-finite samples: ns per sample in octave-cli vs noise",
+              "One +Inf, −Inf or NaN in the middle of a smooth trend with its large λ (as above), "
+              "or +Inf at a third and NaN at two thirds, or the same glitches in noise (λ = 0.5), "
+              "against finite noise N(0,1) with λ = 0.5 of the same length, in alternation. "
+              "Target: within 5×.")
+    glitches = [("inf", "+Inf"), ("minf", "−Inf"), ("nan", "NaN"), ("both", "+Inf and NaN")]
+    signals = [(f"{trend}_{g}", f"{label}, {glabel}")
+               for trend, label in (("log1p", "log(1+k)"), ("sqrt", "sqrt(k)"), ("saturating", "1 − exp(−8k/n)"))
+               for g, glabel in glitches] + [(f"noise_{g}", f"noise, {glabel}") for g, glabel in glitches[:3]]
+    for n, size in ((100000, "10^5"), (1000000, "10^6"), (10000000, "10^7")):
+        for name, label in signals:
+            key = f"octave/zelmonte/nonfinite/{name}/{n}"
+            t.row(f"zelmonte {label}, {size}, Octave vs noise", o.get(f"{key}/ns_per_sample"),
+                  o.get(f"{key}/noise_ns_per_sample"), "ns", 5)
+
+
 def fused_lasso(t, raw):
     o = load_results(os.path.join(raw, "octave_fused_lasso_bench.txt"))
     t.section("fused_lasso_solve vs first-order methods: time to a relative objective error of 1e-6",

@@ -1,5 +1,6 @@
 // zelmonte: x = zelmonte(y, lambda), exact 1-D total-variation denoising:
 // x minimizes 0.5*sum((x - y).^2) + lambda*sum(abs(diff(x))).
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -25,14 +26,30 @@ bool finite(const double *y, std::int32_t n, double lambda) {
   return true;
 }
 
+// Scratch of the chain method, taken at its first use: `capacity` samples'
+// worth (chain_scratch_doubles), and `extra` doubles after it.
+struct ChainScratch {
+  std::int32_t capacity = 0;
+  std::int64_t extra = 0;
+  double *p = nullptr;
+  double *get() {
+    if (!p)
+      p = lw::scratch_doubles(zelmonte::chain_scratch_doubles(capacity) + std::uint64_t(extra), wording);
+    return p;
+  }
+};
+
 // The whole result by the chain method, in place of a scan that has read
-// `reads` samples. Only for finite y and lambda: with NaN or Inf the scan
-// goes on (returns false), so what it gives for them stays as it was.
-bool give_way(const double *y, double *x, std::int32_t n, double lambda, std::int64_t reads) {
+// `reads` samples. Only for finite y and lambda: with a NaN or infinite
+// lambda the scan goes on (returns false), so what it gives stays as it
+// was. `chain`: scratch shared by several calls (for at least n samples),
+// or null to take (and release) it here.
+bool give_way(const double *y, double *x, std::int32_t n, double lambda, std::int64_t reads,
+              ChainScratch *chain) {
   if (!finite(y, n, lambda)) return false;
-  double *scratch = lw::scratch_doubles(zelmonte::chain_scratch_doubles(n), wording);
+  double *scratch = chain ? chain->get() : lw::scratch_doubles(zelmonte::chain_scratch_doubles(n), wording);
   const std::uint64_t steps = zelmonte::denoise_chain(y, x, n, lambda, scratch);
-  mxFree(scratch);
+  if (!chain) mxFree(scratch);
   lw::report_work(std::uint64_t(reads) + steps);
   return true;
 }
@@ -78,14 +95,15 @@ inline void write_run(double *x, std::int32_t &s, std::int32_t j, double v) {
 // one last read are read again (rereads adds them up), and the reads so far
 // are s + rereads. Past reads_per_sample * n (checked at each closing) it
 // gives way; below that, nothing changes.
-void TV1D_denoise(const double *y, double *x, std::int32_t n, double lambda) {
+void TV1D_denoise(const double *y, double *x, std::int32_t n, double lambda,
+                  ChainScratch *chain = nullptr) {
   if (n <= 0) return;
   std::int64_t rereads = 0;
   std::int64_t budget = reads_per_sample * std::int64_t(n);
   // After a closing: true when the chain method has written the result.
   auto over_budget = [&](std::int32_t s_now) {
     if (s_now + rereads <= budget) return false;
-    if (give_way(y, x, n, lambda, s_now + rereads)) return true;
+    if (give_way(y, x, n, lambda, s_now + rereads, chain)) return true;
     budget = std::numeric_limits<std::int64_t>::max();
     return false;
   };
@@ -191,6 +209,100 @@ void TV1D_denoise(const double *y, double *x, std::int32_t n, double lambda) {
   }
 }
 
+// Non-finite samples, for a finite lambda > 0. Each is the limit of the
+// minimizer as that sample grows without bound:
+// - an infinite sample stays as it is, and the term lambda*|x_p - x_q| with
+//   its neighbour q becomes a constant pull of lambda on x_q towards it
+//   (the cost of x_q gains -+lambda*x_q): each run of finite samples between
+//   infinite ones is solved on its own, its first sample raised by lambda
+//   beside a +Inf (lowered beside a -Inf), its last sample likewise;
+// - from the first NaN at q, the minimizer is NaN from the first sample
+//   whose value depends on y[q]: the run that ends at q - 1 is solved with
+//   its last sample pulled by +lambda and by -lambda (the two extremes of
+//   every finite y[q]), and from the first sample where the two differ to
+//   the end the result is NaN; before it, their common value.
+// That run is solved by the chain method both times: its forward pass is
+// the same up to the last sample, and backward x[k] = x[k+1] clipped to
+// [lo_k, hi_k], so the two agree bit for bit from where both are clipped to
+// the same bound, exactly where the exact solutions agree. The other runs
+// are solved by TV1D_denoise. The time is linear.
+// Scratch: a copy of the longest run, taken first; the chain method's
+// scratch for that length and room for a second solution, taken once where
+// a run first needs it (on noise with a glitch, none: large scratch costs
+// its page faults, as much as the scan itself).
+void denoise_nonfinite(const double *y, double *x, std::int32_t n, double lambda) {
+  std::int32_t longest = 0;
+  for (std::int32_t k = 0, length = 0; k < n; ++k) {
+    length = std::isfinite(y[k]) ? length + 1 : 0;
+    longest = std::max(longest, length);
+  }
+  double *run = lw::scratch_doubles(std::uint64_t(std::max(longest, std::int32_t(1))), wording);
+  ChainScratch chain;
+  chain.capacity = longest;
+  chain.extra = longest;
+  auto pull = [lambda](double infinite) { return infinite > 0.0 ? lambda : -lambda; };
+  auto solve = [&](std::int32_t a, std::int32_t m, double first_pull, double last_pull, double *out) {
+    for (std::int32_t k = 0; k < m; ++k) run[k] = y[a + k];
+    if (first_pull != 0.0) run[0] = run[0] + first_pull;
+    if (last_pull != 0.0) run[m - 1] = run[m - 1] + last_pull;
+    TV1D_denoise(run, out, m, lambda, &chain);
+  };
+
+  std::int32_t q = 0;  // the first NaN, or n
+  while (q < n && !std::isnan(y[q])) ++q;
+  std::int32_t a = 0;
+  while (a < q) {
+    if (!std::isfinite(y[a])) {
+      x[a] = y[a];
+      ++a;
+      continue;
+    }
+    std::int32_t b = a;
+    while (b + 1 < q && std::isfinite(y[b + 1])) ++b;
+    const std::int32_t m = b - a + 1;
+    const double first_pull = a > 0 ? pull(y[a - 1]) : 0.0;
+    if (b + 1 < q || q == n) {
+      solve(a, m, first_pull, b + 1 < q ? pull(y[b + 1]) : 0.0, x + a);
+    } else {  // the run ends beside the first NaN: by the chain method twice
+      for (std::int32_t k = 0; k < m; ++k) run[k] = y[a + k];
+      if (first_pull != 0.0) run[0] = run[0] + first_pull;
+      const double last = run[m - 1];
+      double *scratch = chain.get();
+      double *other = scratch + zelmonte::chain_scratch_doubles(longest);
+      run[m - 1] = last + lambda;
+      std::uint64_t steps = zelmonte::denoise_chain(run, x + a, m, lambda, scratch);
+      run[m - 1] = last - lambda;
+      steps += zelmonte::denoise_chain(run, other, m, lambda, scratch);
+      lw::report_work(steps);
+      std::int32_t t = 0;
+      while (t < m && x[a + t] == other[t]) ++t;
+      q = a + t;
+    }
+    a = b + 1;
+  }
+  for (std::int32_t k = q; k < n; ++k) x[k] = std::numeric_limits<double>::quiet_NaN();
+  if (chain.p) mxFree(chain.p);
+  mxFree(run);
+}
+
+// The minimizer; non-finite samples by their rules when lambda is a finite
+// positive weight (lambda = 0 returns y, a NaN or infinite lambda gives NaN).
+void denoise(const double *y, double *x, std::int32_t n, double lambda) {
+  if (std::isfinite(lambda) && lambda >= 0.0) {
+    for (std::int32_t k = 0; k < n; ++k) {
+      if (!std::isfinite(y[k])) {
+        if (lambda > 0.0) {
+          denoise_nonfinite(y, x, n, lambda);
+        } else {  // no coupling: x = y (the scan would spread a NaN)
+          for (std::int32_t i = 0; i < n; ++i) x[i] = y[i];
+        }
+        return;
+      }
+    }
+  }
+  TV1D_denoise(y, x, n, lambda);
+}
+
 }  // namespace
 
 extern "C" LASSOWAVE_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs,
@@ -212,5 +324,5 @@ extern "C" LASSOWAVE_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs
   if (lambda < 0.0) lw::fail("zelmonte: argument 2 (lambda) must not be negative.");
 
   mxArray *x = lw::create_result(nlhs, plhs, 0, rows, 1);
-  TV1D_denoise(rows > 0 ? mxGetPr(y) : nullptr, mxGetPr(x), std::int32_t(rows), lambda);
+  denoise(rows > 0 ? mxGetPr(y) : nullptr, mxGetPr(x), std::int32_t(rows), lambda);
 }

@@ -16,7 +16,8 @@ function varargout = zelmonte(varargin)
 %   y it stops and computes the whole result anew by an exact method whose
 %   time is linear on every input (dynamic programming along the signal),
 %   in about 2 to 3 times the time of noise of the same length. That method
-%   takes 28 bytes of scratch memory per sample, the only memory zelmonte
+%   takes 28 bytes of scratch memory per sample (44 with non-finite
+%   samples, below), the only memory zelmonte
 %   takes beyond x.
 %
 %   Both give the minimizer up to rounding, but not always the same last
@@ -24,11 +25,19 @@ function varargout = zelmonte(varargin)
 %   for bit the scan's. On the rare inputs past that, the values may differ
 %   from what the scan alone would give by a few units of rounding (of
 %   max(abs(y)) and lambda), and where two pieces of the minimizer have
-%   nearly equal values, one of them may take the other's value. A y or a
-%   lambda holding NaN or Inf is always left to the scan, which gives what
-%   it always gave there, whatever its time: on a long smooth trend with a
-%   weight large for it, one NaN can cost seconds (about 16 s at 10^6
-%   samples). Fill or drop missing samples before the call.
+%   nearly equal values, one of them may take the other's value.
+%
+%   Non-finite samples (with a lambda above 0), in linear time too:
+%   - An infinite sample (Inf or -Inf: a glitch, a division by zero) stays
+%     as it is in x and pulls its neighbours towards it by lambda: each
+%     stretch of finite samples between infinite ones is denoised on its
+%     own, its first sample raised by lambda when the sample before it is
+%     Inf (lowered when -Inf), its last sample likewise for the one after.
+%     This is the limit of the exact result as that sample grows.
+%   - A NaN makes x NaN from the first sample whose value depends on the
+%     NaN's value, to the end; before that, x is what every value in its
+%     place would give. Fill or drop missing samples to keep the rest.
+%   The non-finite case takes scratch memory of 44 bytes per sample.
 %
 %   "Exact" means: the minimizer of the given doubles, up to the rounding
 %   of the scan's running sums, on every finite input. The error is
@@ -42,8 +51,8 @@ function varargout = zelmonte(varargin)
 %             M = rows(y)); x is Mx1. A row vector is a signal of one
 %             sample. A 0xN y gives a 0x1 x.
 %     lambda  real dense double, non-empty, not negative; its first element
-%             is used. lambda = 0 returns y; NaN gives NaN throughout (so
-%             does Inf).
+%             is used. lambda = 0 returns y (with its NaN and Inf samples);
+%             NaN gives NaN throughout (so does Inf).
 %   Further arguments are ignored.
 %
 %   Errors:

@@ -124,6 +124,35 @@
 %! assert(ans, [0.5; 0.5; 9.5; 9.5]);
 
 %!test
+%! % Non-finite samples: an infinite one stays and pulls its neighbours by
+%! % lambda; a NaN makes the rest NaN from where its value could matter.
+%! assert(zelmonte([0; 0; 10; 10; -Inf; 1; 1; 2], 1), [0.5; 0.5; 9; 9; -Inf; 1; 1; 1]);
+%! assert(zelmonte([1; 2; Inf; 3; 4; NaN; 5], 0.5), [1.5; 2; Inf; NaN; NaN; NaN; NaN]);
+%! assert(zelmonte([1; Inf; 2; NaN; -Inf], 0), [1; Inf; 2; NaN; -Inf]);
+%! % A long smooth trend with a glitch: each side solved alone, pulled.
+%! n = 30000;
+%! y = log1p((0:n - 1)');
+%! y(n / 2) = Inf;
+%! x = zelmonte(y, 1e4);
+%! assert(x(n / 2), Inf);
+%! left = y(1:n / 2 - 1);
+%! left(end) = left(end) + 1e4;
+%! right = y(n / 2 + 1:end);
+%! right(1) = right(1) + 1e4;
+%! assert(x(1:n / 2 - 1), zelmonte(left, 1e4), 1e-9);
+%! assert(x(n / 2 + 1:end), zelmonte(right, 1e4), 1e-9);
+%! % A NaN at the end: the values before it do not depend on it.
+%! y(n / 2) = 1;
+%! y(end) = NaN;
+%! x = zelmonte(y, 1e4);
+%! t = find(isnan(x), 1);
+%! assert(all(isnan(x(t:end))));
+%! up = y(1:end - 1); up(end) = up(end) + 1e4;
+%! down = y(1:end - 1); down(end) = down(end) - 1e4;
+%! assert(x(1:t - 1), zelmonte(up(1:end), 1e4)(1:t - 1), 1e-9);
+%! assert(x(1:t - 1), zelmonte(down(1:end), 1e4)(1:t - 1), 1e-9);
+
+%!test
 %! assert_error_text(@() zelmonte([1; 2]), 'zelmonte', 'zelmonte: requires 2 input arguments.');
 %! assert_error_text(@() zelmonte([1; 2], 1), 'zelmonte', 'zelmonte: requires 1 output argument.', 2);
 %! assert_error_text(@() zelmonte(single([1; 2]), 1), 'zelmonte', ...
