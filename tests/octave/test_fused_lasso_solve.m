@@ -1,10 +1,10 @@
-% examples/fused_lasso_solve.m against answers found without it: the closed
+% toolbox/fused_lasso_solve.m against answers found without it: the closed
 % form for A = I, the plain splitting method (fused_lasso_admm.m, no
 % lassowave module) polished on its sign pattern, Octave's own qp, and the
 % lasso's known limits.
 
 %!shared objective
-%! addpath(fullfile(fileparts(which('fused_lasso_admm')), '..', '..', 'examples'));
+%! addpath(fullfile(fileparts(which('fused_lasso_admm')), '..', '..', 'toolbox'));
 %! objective = @(A, b, l1, l2, x) 0.5 * norm(A * x - b)^2 + l1 * norm(x, 1) + l2 * norm(diff(x), 1);
 
 %!function x = polished(A, b, lambda1, lambda2, z)

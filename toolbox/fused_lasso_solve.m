@@ -71,6 +71,12 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
   if ~isnumeric(b) || ~isreal(b) || ~isequal(size(b), [m, 1])
     error('fused_lasso_solve: argument 2 (b) must be a real column with as many rows as A (%d).', m);
   end
+  if ~all(isfinite(nonzeros(A)))
+    error('fused_lasso_solve: argument 1 (A) has a NaN or Inf entry.');
+  end
+  if ~all(isfinite(b))
+    error('fused_lasso_solve: argument 2 (b) has a NaN or Inf entry.');
+  end
   check_weight(lambda1, 3, 'lambda1');
   check_weight(lambda2, 4, 'lambda2');
   if ~isstruct(opts)
@@ -158,6 +164,11 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
   end
   info = struct('iterations', iter, 'newton_steps', steps_total, 'kkt', kkt, ...
                 'converged', kkt <= tol, 'time', toc(start), 'history', history);
+  if ~info.converged
+    warning('lassowave:fused_lasso_solve:noconvergence', ...
+            'fused_lasso_solve: no convergence in %d iterations (relative KKT residual %.3g, tolerance %.3g).', ...
+            max_iter, kkt, tol);
+  end
 end
 
 function [y, u, grad, steps] = newton_inner(A, b, x, y, sigma, lam1, lam2, grad_tol)
