@@ -29,9 +29,17 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
 %       nonzero (a group is kept or dropped whole, being one value). So
 %       J = W*W', W the orthonormal columns of the kept singletons and
 %       groups, and only M = A*W (r columns) enters.
-%     Newton systems: a Cholesky factor R of the smaller of I + sigma*M*M'
-%       (m-by-m) and I/sigma + M'*M (r-by-r, then Sherman-Morrison-
-%       Woodbury), solved by fenwarix and hobrinth.
+%     Newton systems: the smaller of I + sigma*M*M' (m-by-m) and
+%       I/sigma + M'*M (r-by-r, then Sherman-Morrison-Woodbury), by the
+%       cheapest of: a dense Cholesky factor (BLAS-3) where the matrix is
+%       dense or its sparse factor would fill in, a sparse Cholesky factor
+%       with a fill-reducing order where it stays sparse (solved by
+%       fenwarix and hobrinth), and preconditioned conjugate gradients
+%       where even the smaller order is too large to factor.
+%     Start: without opts.x0, a short continuation from lambda1 ten times
+%       larger down to lambda1 (lambda2 in proportion), each stage solved
+%       loosely from the last: the kept set then stays near the size of
+%       the solution's from the first Newton step on.
 %     Penalty: sandrevo (lasso: quorbel) from tallies of which residual
 %       dominates; the problem is rescaled on entry with gravenmor.
 %
@@ -39,6 +47,10 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
 %     tol       stop when the relative KKT residual is at most tol (1e-9)
 %     max_iter  largest number of outer iterations (200)
 %     sigma     first penalty (256*min(m, n)/||A||_F^2, about 256/||A||^2)
+%     x0        a starting point (n-by-1), e.g. the solution for nearby
+%               lambdas; no continuation is run from it
+%     y0        with x0: the residual A*x0 - b (info.y of that solve),
+%               which spares one product with A
 %
 %   info:
 %     iterations    outer (augmented Lagrangian) iterations
@@ -48,6 +60,8 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
 %                     g = A'*(A*x - b)
 %     converged     kkt <= tol
 %     time          seconds
+%     y             the residual A*x - b (the dual solution), for a warm start
+%     sigma         the last penalty, for a warm start (opts.sigma)
 %     history       per outer iteration: kkt, objective, sigma (the
 %                   penalty used), newton_steps, time (seconds since entry)
 %
@@ -71,7 +85,10 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
   if ~isnumeric(b) || ~isreal(b) || ~isequal(size(b), [m, 1])
     error('fused_lasso_solve: argument 2 (b) must be a real column with as many rows as A (%d).', m);
   end
-  if ~all(isfinite(nonzeros(A)))
+  A = double(A);
+  b = full(double(b));
+  % A sum of finite entries can only overflow; only then is every entry read.
+  if ~isfinite(sum(A(:))) && ~all(isfinite(nonzeros(A)))
     error('fused_lasso_solve: argument 1 (A) has a NaN or Inf entry.');
   end
   if ~all(isfinite(b))
@@ -82,20 +99,36 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
   if ~isstruct(opts)
     error('fused_lasso_solve: argument 5 (opts) must be a struct.');
   end
-  A = double(A);
-  b = full(double(b));
-  normF = norm(A, 'fro');
   tol = option(opts, 'tol', 1e-9);
   max_iter = option(opts, 'max_iter', 200);
+  x0 = option(opts, 'x0', []);
+  y0 = option(opts, 'y0', []);
+  if ~isempty(x0) && ~(isnumeric(x0) && isreal(x0) && isequal(size(x0), [n, 1]) && all(isfinite(x0)))
+    error('fused_lasso_solve: opts.x0 must be a finite real column of %d values (columns of A).', n);
+  end
+  if ~isempty(y0) && ~(isnumeric(y0) && isreal(y0) && isequal(size(y0), [m, 1]) && all(isfinite(y0)))
+    error('fused_lasso_solve: opts.y0 must be a finite real column of %d values (rows of A).', m);
+  end
+  normF = norm(A, 'fro');
   % A large first penalty (sigma*||A||^2 in the hundreds) makes the first
   % proximal step most of the solve; the Newton systems are solved
   % directly, so their conditioning costs little. min(m, n)/||A||_F^2 is
   % 1/(mean square singular value), a cheap stand-in for 1/||A||^2.
-  sigma0 = option(opts, 'sigma', 256 * min(m, n) / max(normF ^ 2, realmin));
+  sigma = option(opts, 'sigma', 256 * min(m, n) / max(normF ^ 2, realmin));
 
   history = struct('kkt', [], 'objective', [], 'sigma', [], 'newton_steps', [], 'time', []);
-  [kkt, objective, denominator] = kkt_residual(A, b, zeros(n, 1), lambda1, lambda2);
-  x = zeros(n, 1);
+  if isempty(x0)
+    x = zeros(n, 1);
+    y = -b;
+  else
+    x = full(double(x0));
+    if isempty(y0)
+      y = A * x - b;
+    else
+      y = full(double(y0));
+    end
+  end
+  [kkt, objective, denominator, g] = kkt_residual(A, b, x, y, lambda1, lambda2);
   iter = 0;
   steps_total = 0;
   if kkt > tol
@@ -103,67 +136,66 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
     % x and the residual y scale alike, so sigma carries over (s2/s1 = 1).
     % Scaling is switched off for an ||b|| above 1e7 (1/||b|| < 1e-7);
     % the iteration is the same in either units.
-    [sigma, s, ~, ~, ~, lam1, lam2] = gravenmor(sigma0, 1 / norm(b), 1 / norm(b), lambda1, lambda2);
-    b_s = s * b;
-    sigma_max = 1e8 * sigma;
-    sigma_min = 1e-4 * sigma;
-    count_raise = 0;
-    count_lower = 0;
-    % The first inner solve starts at y = 0, where u = 0 and the Jacobian
-    % is empty: its first direction is -b, and the backtracking along it
-    % lets the kept set grow from nothing. From y = -b (the residual at
-    % x = 0) nearly every position is kept at first, and those first
-    % Newton systems are by far the dearest of the run.
-    y = zeros(m, 1);
-    kkt_scale = kkt;    % the inner tolerance follows the outer residual
-    for iter = 1:max_iter
-      % The inner gradient's effect on the next x is sigma*A'*grad, and
-      % ||A'*grad|| <= ||A||_F*||grad||: asking ||grad|| to be a tenth of
-      % the current KKT residual (in gradient units) keeps the inner error
-      % below the outer progress, so the outer loop converges as exact
-      % proximal-point steps would; it tightens as the outer residual falls.
-      grad_tol = 0.1 * max(kkt_scale, 0.5 * tol) * s * denominator / max(normF, realmin);
-      x_old = x;
-      [y, x, grad, steps] = newton_inner(A, b_s, x_old, y, sigma, lam1, lam2, grad_tol);
-      steps_total = steps_total + steps;
-      [kkt, objective, denominator] = kkt_residual(A, b, x / s, lambda1, lambda2);
-      history.kkt(end + 1) = kkt;
-      history.objective(end + 1) = objective;
-      history.sigma(end + 1) = sigma;
-      history.newton_steps(end + 1) = steps;
-      history.time(end + 1) = toc(start);
-      if kkt <= tol
-        break;
-      end
-      kkt_scale = min(kkt_scale, kkt);
-      % Tallies. The primal residual ||A'*y + z|| = ||x - x_old||/sigma is
-      % what a larger sigma shrinks faster (the proximal step goes further);
-      % the dual residual ||A'*grad||, from the gradient the inner solve
-      % left (the same units), is what a smaller sigma shrinks (phi gets
-      % better conditioned). The inner solve normally leaves a tenth of the primal
-      % residual, so sigma climbs and the outer loop turns superlinear; when
-      % Newton stalls, the dual residual dominates and sigma comes down.
-      primal = norm(x - x_old) / sigma;
-      dual = norm(A' * grad);
-      if primal > dual
-        count_raise = count_raise + 1;
-      elseif dual > primal
-        count_lower = count_lower + 1;
-      end
-      if lam2 > 0
-        % Step factor 5 (factor_switch 0): with the first penalty already
-        % large, few raises are needed, and the last y stays a close start.
-        [sigma, count_raise, count_lower] = ...
-            sandrevo(sigma, sigma_max, sigma_min, count_raise, count_lower, iter, 0);
-      else
-        [sigma, count_raise, count_lower] = ...
-            quorbel(sigma, sigma_max, sigma_min, count_raise, count_lower, iter, -1);
+    scale = 1 / max(norm(b), realmin);
+    [sigma, s] = gravenmor(sigma, scale, scale, lambda1, lambda2);
+    x = s * x;
+    y = s * y;
+    if isempty(x0)
+      % From x = 0 the first inner solve starts at y = 0, where u = 0 and
+      % the Jacobian is empty: its first direction is -b, and the
+      % backtracking along it lets the kept set grow from nothing. From
+      % y = -b nearly every position would be kept at first.
+      y = zeros(m, 1);
+    end
+    % Continuation: from x = 0, lambda1 above about a tenth of
+    % ||A'*b||_inf keeps few positions, so the first Newton systems are
+    % small; each stage ends loosely (1e-4) and hands x, y and sigma on.
+    % The first step of a stage keeps about the positions whose gradient
+    % exceeds the new lambda1; a factor of 3 between stages keeps that
+    % near the solution's count where a factor of 10 would not.
+    lam1_top = norm(g, inf);
+    stages = lambda1;
+    if isempty(x0) && lambda1 > 0
+      while stages(1) < 0.1 * lam1_top
+        stages = [3 * stages(1), stages];
       end
     end
+    state = struct('sigma', sigma, 'sigma_max', 1e8 * sigma, 'sigma_min', 1e-4 * sigma);
+    if ~isempty(x0) && lambda2 == 0 && lambda1 > 0
+      % A residual for another lambda1 is scaled into the dual feasible
+      % set ||A'*y||_inf <= lambda1 (g = A'*y): the first step then keeps
+      % about x0's positions, not every one whose gradient exceeds lambda1.
+      y = y * min(1, lambda1 / max(norm(g, inf), realmin));
+    end
+    for k = 1:numel(stages)
+      final = k == numel(stages);
+      if k > 1
+        % The same for the last stage's dual point: feasible for the
+        % stage's lambdas when scaled with them.
+        y = y * stages(k) / stages(k - 1);
+      end
+      lam1 = s * stages(k);
+      lam2 = s * lambda2 * stages(k) / lambda1;
+      if final
+        [lam1, lam2] = deal(s * lambda1, s * lambda2);
+        [stage_tol, stage_iter] = deal(tol, max_iter);
+      else
+        [stage_tol, stage_iter] = deal(max(tol, 1e-4), 50);
+      end
+      [x, y, state, h, iter, steps, kkt] = alm(A, b, s, x, y, state, lam1, lam2, stage_tol, ...
+                                               stage_iter, normF, start);
+      steps_total = steps_total + steps;
+      if final
+        history = h;
+      end
+    end
+    sigma = state.sigma;
     x = x / s;
+    y = A * x - b;
   end
   info = struct('iterations', iter, 'newton_steps', steps_total, 'kkt', kkt, ...
-                'converged', kkt <= tol, 'time', toc(start), 'history', history);
+                'converged', kkt <= tol, 'time', toc(start), 'y', y, 'sigma', sigma, ...
+                'history', history);
   if ~info.converged
     warning('lassowave:fused_lasso_solve:noconvergence', ...
             'fused_lasso_solve: no convergence in %d iterations (relative KKT residual %.3g, tolerance %.3g).', ...
@@ -171,21 +203,84 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
   end
 end
 
+function [x, y, state, history, iter, steps_total, kkt] = alm(A, b0, s, x, y, state, lam1, lam2, ...
+                                                               tol, max_iter, normF, start)
+% Outer iterations in the scaled units (b = s*b0, x and y scaled alike)
+% from x and y, to a relative KKT residual of tol or max_iter iterations;
+% the residual is taken in the caller's units, as it is reported.
+  b = s * b0;
+  history = struct('kkt', [], 'objective', [], 'sigma', [], 'newton_steps', [], 'time', []);
+  sigma = state.sigma;
+  count_raise = 0;
+  count_lower = 0;
+  steps_total = 0;
+  [kkt, ~, denominator] = kkt_residual(A, b, x, y, lam1, lam2);
+  kkt_scale = kkt;    % the inner tolerance follows the outer residual
+  iter = 0;
+  for iter = 1:max_iter
+    % The inner gradient's effect on the next x is sigma*A'*grad, and
+    % ||A'*grad|| <= ||A||_F*||grad||: asking ||grad|| to be a tenth of
+    % the current KKT residual (in gradient units) keeps the inner error
+    % below the outer progress, so the outer loop converges as exact
+    % proximal-point steps would; it tightens as the outer residual falls.
+    grad_tol = 0.1 * max(kkt_scale, 0.5 * tol) * denominator / max(normF, realmin);
+    x_old = x;
+    [y, x, grad, steps] = newton_inner(A, b, x_old, y, sigma, lam1, lam2, grad_tol);
+    steps_total = steps_total + steps;
+    [kkt, objective, denominator] = kkt_residual(A, b0, x / s, A * (x / s) - b0, lam1 / s, lam2 / s);
+    denominator = s * denominator;
+    history.kkt(end + 1) = kkt;
+    history.objective(end + 1) = objective;
+    history.sigma(end + 1) = sigma;
+    history.newton_steps(end + 1) = steps;
+    history.time(end + 1) = toc(start);
+    if kkt <= tol
+      break;
+    end
+    kkt_scale = min(kkt_scale, kkt);
+    % Tallies. The primal residual ||A'*y + z|| = ||x - x_old||/sigma is
+    % what a larger sigma shrinks faster (the proximal step goes further);
+    % the dual residual ||A'*grad||, from the gradient the inner solve
+    % left (the same units), is what a smaller sigma shrinks (phi gets
+    % better conditioned). The inner solve normally leaves a tenth of the primal
+    % residual, so sigma climbs and the outer loop turns superlinear; when
+    % Newton stalls, the dual residual dominates and sigma comes down.
+    primal = norm(x - x_old) / sigma;
+    dual = norm(A' * grad);
+    if primal > dual
+      count_raise = count_raise + 1;
+    elseif dual > primal
+      count_lower = count_lower + 1;
+    end
+    if lam2 > 0
+      % Step factor 5 (factor_switch 0): with the first penalty already
+      % large, few raises are needed, and the last y stays a close start.
+      [sigma, count_raise, count_lower] = ...
+          sandrevo(sigma, state.sigma_max, state.sigma_min, count_raise, count_lower, iter, 0);
+    else
+      [sigma, count_raise, count_lower] = ...
+          quorbel(sigma, state.sigma_max, state.sigma_min, count_raise, count_lower, iter, -1);
+    end
+  end
+  state.sigma = sigma;
+end
+
 function [y, u, grad, steps] = newton_inner(A, b, x, y, sigma, lam1, lam2, grad_tol)
 % Minimizes phi(y) from the given y (the last inner solution: the dual
 % optimum does not depend on the outer iteration, so it is a good start)
 % until ||grad phi|| <= grad_tol, and returns y, u = prox_{sigma p}(x -
-% sigma*A'*y), the final gradient and the number of Newton steps. A*u is
-% taken with u sparse: dense times sparse reads only u's nonzero columns.
+% sigma*A'*y), the final gradient and the number of Newton steps.
   max_steps = 50;
   Aty = A' * y;
   [phi, u, v, keep] = phi_at(y, Aty, b, x, sigma, lam1, lam2);
-  grad = y + b - A * sparse(u);
+  grad = y + b - times_sparse(A, u);
   grad_norm = norm(grad);
   steps = 0;
   while grad_norm > grad_tol && steps < max_steps
     steps = steps + 1;
-    d = newton_direction(A, v, keep, lam2 > 0, sigma, grad);
+    % An inexact Newton step keeps its fast local convergence when the
+    % system's relative residual falls with the gradient.
+    d = newton_direction(A, v, keep, lam2 > 0, sigma, grad, min(1e-2, max(grad_tol, 1e-3 * grad_norm)));
     Atd = A' * d;
     slope = grad' * d;
     % Armijo backtracking on phi. Near the solution the decrease a Newton
@@ -201,10 +296,10 @@ function [y, u, grad, steps] = newton_inner(A, b, x, y, sigma, lam1, lam2, grad_
       Aty_t = Aty + alpha * Atd;
       [phi_t, u_t, v_t, keep_t] = phi_at(y_t, Aty_t, b, x, sigma, lam1, lam2);
       if phi_t <= phi + 1e-4 * alpha * slope
-        grad_t = y_t + b - A * sparse(u_t);
+        grad_t = y_t + b - times_sparse(A, u_t);
         accepted = true;
       elseif alpha == 1 && -slope <= resolution
-        grad_t = y_t + b - A * sparse(u_t);
+        grad_t = y_t + b - times_sparse(A, u_t);
         accepted = norm(grad_t) < grad_norm;
       end
       if accepted
@@ -224,6 +319,12 @@ function [y, u, grad, steps] = newton_inner(A, b, x, y, sigma, lam1, lam2, grad_
     grad = grad_t;
     grad_norm = norm(grad);
   end
+end
+
+function z = times_sparse(A, u)
+% A*u read from u's nonzero columns only.
+  k = find(u);
+  z = A(:, k) * reshape(u(k), [], 1);   % u(k) of a 1-by-1 u and empty k is 0-by-0
 end
 
 function [phi, u, v, keep] = phi_at(y, Aty, b, x, sigma, lam1, lam2)
@@ -261,75 +362,175 @@ function p = penalty(x, lam1, lam2)
   p = lam1 * sum(abs(x)) + lam2 * sum(abs(diff(x)));
 end
 
-function d = newton_direction(A, v, keep, linked, sigma, grad)
-% Solves (I + sigma*A*J*A')*d = -grad with J = W*W' (see the help).
-  M = A * jacobian_basis(v, keep, linked);   % dense times sparse: no copy of A's columns
+function d = newton_direction(A, v, keep, linked, sigma, grad, rtol)
+% Solves (I + sigma*A*J*A')*d = -grad with J = W*W' (see the help), to a
+% relative residual of rtol where it is solved iteratively.
+  M = jacobian_columns(A, v, keep, linked);
   [m, r] = size(M);
   if r == 0
     d = -grad;
   elseif r < m
     % Sherman-Morrison-Woodbury: (I + sigma*M*M')^-1 = I - M*(I/sigma + M'*M)^-1*M'.
-    d = M * spd_solve(plus_diagonal(M' * M, 1 / sigma), M' * grad) - grad;
+    d = M * spd_solve(M, 1 / sigma, true, M' * grad, rtol) - grad;
   else
-    d = -spd_solve(plus_diagonal(sigma * (M * M'), 1), grad);
+    d = -spd_solve(sqrt(sigma) * M, 1, false, grad, rtol);
   end
 end
 
-function S = plus_diagonal(S, c)
-  if issparse(S)
-    S = S + c * speye(size(S, 1));
-  else
-    S(1:size(S, 1) + 1:end) = S(1:size(S, 1) + 1:end) + c;
+function M = jacobian_columns(A, v, keep, linked)
+% M = A*W, W an orthonormal basis (n-by-r) of the range of the prox's
+% Jacobian J = W*W', formed from A's columns directly: without the TV term
+% (lambda2 = 0), W's columns are unit columns on the kept positions, so M
+% is a column selection. With it, lunderjack's groups of equal neighbours
+% of v: a column 1/sqrt(len) on each kept group (a column of H), so M's
+% column is the group's sum of A's columns over sqrt(len), and a unit
+% column on each kept position in no group (d = 1). The soft threshold
+% keeps or drops a group whole (one value), so a group is kept when any of
+% its rows is.
+  if ~linked
+    M = A(:, keep);
+    return;
   end
-end
-
-function W = jacobian_basis(v, keep, linked)
-% An orthonormal basis (n-by-r, sparse) of the range of the prox's
-% Jacobian J = W*W'. Without the TV term (lambda2 = 0): a unit column on each kept
-% position. With it, lunderjack's groups of equal neighbours of v: a
-% column 1/sqrt(len) on each kept group (a column of H), a unit column on
-% each kept position in no group (d = 1). The soft threshold keeps or
-% drops a group whole (one value), so a group is kept when any of its rows
-% is.
   n = numel(v);
-  if linked
-    if n > 1
-      pattern = double(v(2:end) == v(1:end - 1));
-    else
-      pattern = [];
-    end
-    [d, H] = lunderjack(pattern);
-    single = find(keep & d == 1);
-    H = H(:, any(H(keep, :), 1));
+  if n > 1
+    pattern = double(v(2:end) == v(1:end - 1));
   else
-    single = find(keep);
-    H = sparse(n, 0);
+    pattern = [];
   end
-  W = [sparse(single, 1:numel(single), 1, n, numel(single)), H];
+  [d, H] = lunderjack(pattern);
+  single = keep & d == 1;
+  H = H(:, any(H(keep, :), 1));
+  [rows_, group] = find(H);
+  k = size(H, 2);
+  if issparse(A)
+    G = sparse(size(A, 1), k);
+  else
+    G = zeros(size(A, 1), k);
+  end
+  % Each group is a run of neighbours: first and last row of each column.
+  first = accumarray(group, rows_, [k, 1], @min);
+  last = accumarray(group, rows_, [k, 1], @max);
+  for j = 1:k
+    G(:, j) = sum(A(:, first(j):last(j)), 2) / sqrt(last(j) - first(j) + 1);
+  end
+  % The columns in position order, as W = [singletons, groups] sorted.
+  M = [A(:, single), G];
 end
 
-function t = spd_solve(S, g)
-% S*t = g for S symmetric positive definite: R'*R = S (Cholesky, with a
-% fill-reducing order Q for a sparse S), then R'*z = g by fenwarix and
-% R*t = z by hobrinth (on R', lower triangular). Both need R sparse.
-  if issparse(S)
-    [R, fail, Q] = chol(S);
-  else
-    [R, fail] = chol(S);
-    R = sparse(R);
-    Q = 1;
+function t = spd_solve(M, c, gram, g, rtol)
+% S*t = g for S = c*I + M'*M (gram) or c*I + M*M' (not gram), symmetric
+% positive definite of order k, by the cheapest of three ways, counted in
+% floating-point operations, dense BLAS-3 work ten times faster per
+% operation than sparse or memory-bound work (OpenBLAS, one core):
+%   conjugate gradients on S, applied as two products with M (never
+%     formed), preconditioned by diag(S), to the relative residual rtol
+%     the Newton step needs: 4*nnz(M) + 6*k per iteration. For a sparse M
+%     it is tried first, with as many iterations as a factorization would
+%     cost; the Gram matrix of a random sparse design is well conditioned
+%     and needs few dozen, while its Cholesky factor fills in. It is the
+%     only way for k above 6000 (k^3/3 beyond 7e10 operations).
+%   a sparse Cholesky factor with an AMD order, where symbfact's column
+%     counts (known before factoring) put it below the dense one:
+%     sum(count.^2) against (k^3/3)/10; fenwarix and hobrinth solve with it.
+%   a dense Cholesky factor (S formed by a BLAS-3 product): k^3/3 + the
+%     product; the choice for a dense M and wherever the sparse factor
+%     would fill in.
+  k = ifelse_size(M, gram);
+  if issparse(M) || k > 6000
+    budget = (k ^ 3 / 30) / (4 * nnz(M) + 6 * k);
+    if k > 6000
+      budget = 1000;
+    end
+    [t, converged] = cg_solve(M, c, gram, g, rtol, max(10, min(1000, floor(budget))));
+    if converged || k > 6000
+      return;
+    end
   end
+  if issparse(M)
+    if gram
+      S = M' * M;
+    else
+      S = M * M';
+    end
+    S = S + c * speye(k);
+    p = amd(S);
+    S = S(p, p);
+    count = symbfact(S);
+    if sum(count .^ 2) < (k ^ 3 / 3) / 10
+      [R, fail] = chol(S);
+      check_factor(fail);
+      t = zeros(k, 1);
+      t(p) = hobrinth(R', fenwarix(R, g(p)));
+      return;
+    end
+    M = full(M);
+  end
+  if gram
+    S = M' * M;
+  else
+    S = M * M';
+  end
+  S(1:k + 1:end) = S(1:k + 1:end) + c;
+  [R, fail] = chol(S);
+  check_factor(fail);
+  % A dense factor is solved densely (two BLAS-2 triangular solves);
+  % copying it into sparse storage for fenwarix would cost more.
+  t = R \ (R' \ g);
+end
+
+function k = ifelse_size(M, gram)
+  if gram
+    k = size(M, 2);
+  else
+    k = size(M, 1);
+  end
+end
+
+function [t, converged] = cg_solve(M, c, gram, g, rtol, max_it)
+% Preconditioned conjugate gradients on S (see spd_solve) from t = 0.
+  if gram
+    dg = c + full(sum(M .^ 2, 1))';
+  else
+    dg = c + full(sum(M .^ 2, 2));
+  end
+  t = zeros(size(g));
+  r = g;
+  z = r ./ dg;
+  p = z;
+  rz = r' * z;
+  goal = rtol * norm(g);
+  converged = false;
+  for it = 1:max_it
+    if gram
+      q = c * p + M' * (M * p);
+    else
+      q = c * p + M * (M' * p);
+    end
+    alpha = rz / (p' * q);
+    t = t + alpha * p;
+    r = r - alpha * q;
+    if norm(r) <= goal
+      converged = true;
+      return;
+    end
+    z = r ./ dg;
+    rz_new = r' * z;
+    p = z + (rz_new / rz) * p;
+    rz = rz_new;
+  end
+end
+
+function check_factor(fail)
   if fail
     error('fused_lasso_solve: the Newton matrix is not numerically positive definite.');
   end
-  t = Q * hobrinth(R', fenwarix(R, Q' * g));
 end
 
-function [kkt, objective, denominator] = kkt_residual(A, b, x, lambda1, lambda2)
+function [kkt, objective, denominator, g] = kkt_residual(A, b, x, r, lambda1, lambda2)
 % The relative KKT residual of x from the optimality condition
-% x = prox_p(x - g), g = A'*(A*x - b), the objective at x, and the
-% residual's denominator (0 only for b = 0 at x = 0, which is optimal).
-  r = A * x - b;
+% x = prox_p(x - g), g = A'*r with the residual r = A*x - b, the objective
+% at x, and the residual's denominator (0 only for b = 0 at x = 0, which
+% is optimal).
   g = A' * r;
   denominator = norm(b) + norm(x) + norm(g);
   kkt = norm(x - prox(x - g, lambda1, lambda2)) / max(denominator, realmin);
