@@ -49,8 +49,10 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
 %     sigma     first penalty (256*min(m, n)/||A||_F^2, about 256/||A||^2)
 %     x0        a starting point (n-by-1), e.g. the solution for nearby
 %               lambdas; no continuation is run from it
-%     y0        with x0: the residual A*x0 - b (info.y of that solve),
-%               which spares one product with A
+%     y0        with x0: the dual point to start from (m-by-1; by default
+%               x0's residual A*x0 - b, for the lasso scaled into the dual
+%               feasible set ||A'*y0||_inf <= lambda1); info.y of a solve
+%               for larger weights, scaled as fused_lasso_path does
 %
 %   info:
 %     iterations    outer (augmented Lagrangian) iterations
@@ -78,22 +80,8 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
   if nargin < 5 || isempty(opts)
     opts = struct();
   end
-  if ~isnumeric(A) || ~isreal(A) || ndims(A) ~= 2 || isempty(A)
-    error('fused_lasso_solve: argument 1 (A) must be a real non-empty numeric matrix.');
-  end
+  [A, b] = check_problem(A, b, 'fused_lasso_solve');
   [m, n] = size(A);
-  if ~isnumeric(b) || ~isreal(b) || ~isequal(size(b), [m, 1])
-    error('fused_lasso_solve: argument 2 (b) must be a real column with as many rows as A (%d).', m);
-  end
-  A = double(A);
-  b = full(double(b));
-  % A sum of finite entries can only overflow; only then is every entry read.
-  if ~isfinite(sum(A(:))) && ~all(isfinite(nonzeros(A)))
-    error('fused_lasso_solve: argument 1 (A) has a NaN or Inf entry.');
-  end
-  if ~all(isfinite(b))
-    error('fused_lasso_solve: argument 2 (b) has a NaN or Inf entry.');
-  end
   check_weight(lambda1, 3, 'lambda1');
   check_weight(lambda2, 4, 'lambda2');
   if ~isstruct(opts)
@@ -119,16 +107,13 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
   history = struct('kkt', [], 'objective', [], 'sigma', [], 'newton_steps', [], 'time', []);
   if isempty(x0)
     x = zeros(n, 1);
-    y = -b;
+    residual = -b;
   else
     x = full(double(x0));
-    if isempty(y0)
-      y = A * x - b;
-    else
-      y = full(double(y0));
-    end
+    residual = A * x - b;
   end
-  [kkt, objective, denominator, g] = kkt_residual(A, b, x, y, lambda1, lambda2);
+  y = residual;
+  [kkt, ~, ~, g] = kkt_residual(A, b, x, residual, lambda1, lambda2);
   iter = 0;
   steps_total = 0;
   if kkt > tol
@@ -161,10 +146,13 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
       end
     end
     state = struct('sigma', sigma, 'sigma_max', 1e8 * sigma, 'sigma_min', 1e-4 * sigma);
-    if ~isempty(x0) && lambda2 == 0 && lambda1 > 0
-      % A residual for another lambda1 is scaled into the dual feasible
-      % set ||A'*y||_inf <= lambda1 (g = A'*y): the first step then keeps
-      % about x0's positions, not every one whose gradient exceeds lambda1.
+    if ~isempty(y0)
+      y = s * full(double(y0));
+    elseif ~isempty(x0) && lambda2 == 0 && lambda1 > 0
+      % x0's residual y (the dual point of other weights) is scaled into
+      % the dual feasible set ||A'*y||_inf <= lambda1 (g = A'*y): the first
+      % step then keeps about x0's positions, not every one whose gradient
+      % exceeds lambda1.
       y = y * min(1, lambda1 / max(norm(g, inf), realmin));
     end
     for k = 1:numel(stages)
@@ -214,7 +202,7 @@ function [x, y, state, history, iter, steps_total, kkt] = alm(A, b0, s, x, y, st
   count_raise = 0;
   count_lower = 0;
   steps_total = 0;
-  [kkt, ~, denominator] = kkt_residual(A, b, x, y, lam1, lam2);
+  [kkt, ~, denominator] = kkt_residual(A, b, x, A * x - b, lam1, lam2);
   kkt_scale = kkt;    % the inner tolerance follows the outer residual
   iter = 0;
   for iter = 1:max_iter
