@@ -135,12 +135,15 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
     % Continuation: from x = 0, lambda1 above about a tenth of
     % ||A'*b||_inf keeps few positions, so the first Newton systems are
     % small; each stage ends loosely (1e-4) and hands x, y and sigma on.
-    % The first step of a stage keeps about the positions whose gradient
-    % exceeds the new lambda1; a factor of 3 between stages keeps that
-    % near the solution's count where a factor of 10 would not.
+    % Each stage starts from the last one's dual point scaled into the new
+    % dual feasible set, so its first step keeps about the last solution's
+    % positions. Only for the lasso: with the TV term the groups the
+    % first steps form keep the systems small already, and the stages
+    % cost more than they save (measured: 2.3 times the time at 2000 by
+    % 10000).
     lam1_top = norm(g, inf);
     stages = lambda1;
-    if isempty(x0) && lambda1 > 0
+    if isempty(x0) && lambda1 > 0 && lambda2 == 0
       while stages(1) < 0.1 * lam1_top
         stages = [3 * stages(1), stages];
       end
