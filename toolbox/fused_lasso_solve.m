@@ -36,10 +36,11 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
 %       with a fill-reducing order where it stays sparse (solved by
 %       fenwarix and hobrinth), and preconditioned conjugate gradients
 %       where even the smaller order is too large to factor.
-%     Start: without opts.x0, a short continuation from lambda1 ten times
-%       larger down to lambda1 (lambda2 in proportion), each stage solved
-%       loosely from the last: the kept set then stays near the size of
-%       the solution's from the first Newton step on.
+%     Start: for the lasso without opts.x0, a short continuation in
+%       decades from about ||A'*b||_inf/10 down to lambda1, each stage
+%       solved loosely from the last, its dual point scaled into the next
+%       stage's feasible set: the kept set then stays near the size of the
+%       solution's from the first Newton step on (never an n-by-n matrix).
 %     Penalty: sandrevo (lasso: quorbel) from tallies of which residual
 %       dominates; the problem is rescaled on entry with gravenmor.
 %
@@ -145,7 +146,7 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
     stages = lambda1;
     if isempty(x0) && lambda1 > 0 && lambda2 == 0
       while stages(1) < 0.1 * lam1_top
-        stages = [3 * stages(1), stages];
+        stages = [10 * stages(1), stages];
       end
     end
     state = struct('sigma', sigma, 'sigma_max', 1e8 * sigma, 'sigma_min', 1e-4 * sigma);
