@@ -546,3 +546,52 @@ function value = option(opts, name, default)
     value = default;
   end
 end
+
+%!test
+%! % A = I: the closed form soft(zelmonte(b, lambda2), lambda1).
+%! randn('state', 1);
+%! b = 3 * randn(40, 1);
+%! for lambdas = [0.3, 0.7; 0, 0.7; 0.3, 0; 2, 5]'
+%!   v = zelmonte(b, lambdas(2));
+%!   exact = sign(v) .* max(abs(v) - lambdas(1), 0);
+%!   for I = {eye(40), speye(40)}
+%!     [x, info] = fused_lasso_solve(I{1}, b, lambdas(1), lambdas(2), struct('tol', 1e-15));
+%!     assert(info.converged && norm(x - exact) <= 1e-13 * max(norm(exact), 1));
+%!   end
+%! end
+
+%!test
+%! % The lasso, dense and sparse, wide: the optimality conditions from x,
+%! % A and b alone (sign and bound of the gradient), and info.y = A*x - b.
+%! randn('state', 2);
+%! rand('state', 2);
+%! for A = {randn(50, 200), sprandn(100, 800, 0.05)}
+%!   A = A{1};
+%!   b = A * [randn(10, 1); zeros(columns(A) - 10, 1)] + 0.1 * randn(rows(A), 1);
+%!   l1 = 0.05 * norm(A' * b, inf);
+%!   [x, info] = fused_lasso_solve(A, b, l1, 0);
+%!   g = A' * (A * x - b);
+%!   on = x ~= 0;
+%!   assert(info.converged && any(on));
+%!   assert(all(abs(g(on) + l1 * sign(x(on))) <= 1e-6 * l1));
+%!   assert(all(abs(g(~on)) <= l1 * (1 + 1e-6)));
+%!   assert(norm(info.y - (A * x - b)) <= 1e-12 * norm(b));
+%! end
+
+%!test
+%! % max_iter reached: converged false (the warning: the last block).
+%! randn('state', 3);
+%! A = randn(30, 50);
+%! b = randn(30, 1);
+%! state = warning('off', 'lassowave:fused_lasso_solve:noconvergence');
+%! [~, info] = fused_lasso_solve(A, b, 0.1, 0.5, struct('max_iter', 1, 'tol', 1e-15));
+%! warning(state);
+%! assert(~info.converged);
+
+%!error <^fused_lasso_solve: argument 1 \(A\) has a NaN or Inf entry\.$> fused_lasso_solve([1, NaN; 0, 1], [1; 2], 1, 1)
+%!error <^fused_lasso_solve: argument 2 \(b\) has a NaN or Inf entry\.$> fused_lasso_solve(eye(2), [1; Inf], 1, 1)
+%!error <^fused_lasso_solve: argument 2 \(b\) must be a real column with as many rows as A \(2\)\.$> fused_lasso_solve(eye(2), [1; 2; 3], 1, 1)
+%!error <^fused_lasso_solve: argument 3 \(lambda1\) must be a finite nonnegative real scalar\.$> fused_lasso_solve(eye(2), [1; 2], -1, 1)
+%!error <^fused_lasso_solve: argument 4 \(lambda2\) must be a finite nonnegative real scalar\.$> fused_lasso_solve(eye(2), [1; 2], 1, NaN)
+%!error <^fused_lasso_solve: argument 1 \(A\) must be a real non-empty numeric matrix\.$> fused_lasso_solve(single(1i), 1, 1, 1)
+%!warning <fused_lasso_solve: no convergence in 1 iterations> fused_lasso_solve(magic(4), [1; 2; 3; 4], 0.1, 0.5, struct('max_iter', 1, 'tol', 1e-15));
