@@ -73,7 +73,6 @@ function [X, info] = fused_lasso_path(A, b, lambda1, lambda2, opts)
 
   solve_opts = struct('tol', field_or(opts, 'tol', []), 'max_iter', field_or(opts, 'max_iter', []));
   n = columns(A);
-  X = sparse(n, 0);
   dense = zeros(n, 0);
   for k = 1:K
     [x, info_k] = fused_lasso_solve(A, b, lambda1(k), lambda2(k), solve_opts);

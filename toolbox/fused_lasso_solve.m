@@ -56,24 +56,27 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
 %               for larger weights, scaled as fused_lasso_path does
 %
 %   info:
-%     iterations    outer (augmented Lagrangian) iterations
-%     newton_steps  semismooth Newton steps, all outer iterations together
+%     iterations    outer (augmented Lagrangian) iterations at lambda1
+%                   itself (after the continuation's stages)
+%     newton_steps  semismooth Newton steps, stages included
 %     kkt           final relative KKT residual, from x, A and b alone:
 %                     ||x - prox_p(x - g)|| / (||b|| + ||x|| + ||g||),
 %                     g = A'*(A*x - b)
-%     converged     kkt <= tol
+%     converged     kkt <= tol; when false (max_iter reached) a warning
+%                   lassowave:fused_lasso_solve:noconvergence says so
 %     time          seconds
 %     y             the residual A*x - b (the dual solution), for a warm start
 %     sigma         the last penalty, for a warm start (opts.sigma)
-%     history       per outer iteration: kkt, objective, sigma (the
+%     history       per outer iteration at lambda1: kkt, objective, sigma (the
 %                   penalty used), newton_steps, time (seconds since entry)
 %
 %   Example (examples/fused_lasso.m shows a whole run):
 %     A = randn(100, 300); x0 = zeros(300, 1); x0(101:140) = 2;
 %     [x, info] = fused_lasso_solve(A, A*x0 + 0.1*randn(100, 1), 1, 5);
 %
+%   Errors begin "fused_lasso_solve:", among them for NaN or Inf in A or b.
 %   Needs the lassowave modules on the path (zelmonte, lunderjack, fenwarix,
-%   hobrinth, sandrevo, quorbel, gravenmor).
+%   hobrinth, sandrevo, quorbel, gravenmor). See also FUSED_LASSO_PATH.
   start = tic;
   if nargin < 4
     error('fused_lasso_solve: requires 4 or 5 input arguments.');
