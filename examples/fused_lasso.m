@@ -4,7 +4,7 @@
 %
 % A few hundred noisy random measurements b = A*x_true + noise of a
 % sparse, piecewise-constant x_true with a thousand coefficients. The
-% solver (fused_lasso_solve.m, beside this script) is an augmented
+% solver (toolbox/fused_lasso_solve.m, installed with the modules) is an augmented
 % Lagrangian method whose subproblems are solved by a semismooth Newton
 % method, built from the lassowave kernels: zelmonte (the proximal step),
 % lunderjack (its Jacobian), fenwarix and hobrinth (the Newton systems),
@@ -16,9 +16,14 @@
 %   octave-cli --eval "pkg load lassowave; run('examples/fused_lasso.m')"
 % Writes fused_lasso.png (true and estimated coefficients; KKT residual
 % and penalty against the iteration) into the current folder; run()
-% changes to the script's folder first, where fused_lasso_solve.m and
-% example_figure.m are found. Where no graphics can be had it says so in
-% one line instead (example_figure.m).
+% changes to the script's folder first, where example_figure.m is found;
+% fused_lasso_solve comes from the installed toolbox, or from the
+% source tree's toolbox/ folder when it is not on the path. Where no
+% graphics can be had it says so in one line instead (example_figure.m).
+
+if isempty(which('fused_lasso_solve'))
+  addpath(fullfile(pwd, '..', 'toolbox'));
+end
 
 randn('state', 5);
 m = 300;

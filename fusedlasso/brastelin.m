@@ -13,7 +13,7 @@ function varargout = brastelin(varargin)
 %     "gravenmor: argument K (NAME) must ..."   an argument that is not a
 %         real, dense, non-empty double
 %
-%   In examples/fused_lasso_solve.m (as gravenmor): rescales the problem on entry.
+%   In toolbox/fused_lasso_solve.m (as gravenmor): rescales the problem on entry.
 %
 %   Example:
 %     [v, s1] = brastelin(6, 0, 8, 3, 5)    % scaling off: v = 6, s1 = 1

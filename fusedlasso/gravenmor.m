@@ -33,7 +33,7 @@ function varargout = gravenmor(varargin)
 %         real, dense, non-empty double, e.g.
 %         "gravenmor: argument 2 (scale_1) must not be empty."
 %
-%   In examples/fused_lasso_solve.m: rescales the problem on entry (to ||b|| = 1).
+%   In toolbox/fused_lasso_solve.m: rescales the problem on entry (to ||b|| = 1).
 %
 %   Example:
 %     [v, s1, s2, g, q, w1, w2, z] = gravenmor(6, 2, 8, 3, 5)

@@ -27,7 +27,7 @@ function varargout = lunderjack(varargin)
 %     "lunderjack: argument 1 (p) is too long: max(rows, columns) must be at
 %         most 2147483646."
 %
-%   In examples/fused_lasso_solve.m: the Jacobian in each Newton system.
+%   In toolbox/fused_lasso_solve.m: the Jacobian in each Newton system.
 %
 %   Example:
 %     [d, H] = lunderjack([1 1 0 1])

@@ -70,7 +70,7 @@ function varargout = zelmonte(varargin)
 %         the linear method's scratch, where the host returns none (most
 %         hosts raise their own out-of-memory error instead)
 %
-%   In examples/fused_lasso_solve.m: the proximal step (then a soft threshold).
+%   In toolbox/fused_lasso_solve.m: the proximal step (then a soft threshold).
 %
 %   Example:
 %     x = zelmonte([0; 0; 10; 10], 1)    % x = [0.5; 0.5; 9.5; 9.5]

@@ -25,7 +25,7 @@ function varargout = pelmorin(varargin)
 %         dense, non-empty double, or an iter or mode_switch that is NaN,
 %         infinite or outside the signed 32-bit range
 %
-%   In examples/fused_lasso_solve.m (as quorbel): the penalty when lambda2 = 0.
+%   In toolbox/fused_lasso_solve.m (as quorbel): the penalty when lambda2 = 0.
 %
 %   Example:
 %     p = pelmorin(1, 10, 0.1, 0, 0, 10, 0)    % shrinking: p = 0.4

@@ -23,7 +23,7 @@ function varargout = sandrevo(varargin)
 %         dense, non-empty double, or an iter or factor_switch that is NaN,
 %         infinite or outside the signed 32-bit range
 %
-%   In examples/fused_lasso_solve.m: the augmented Lagrangian's penalty (lambda2 > 0).
+%   In toolbox/fused_lasso_solve.m: the augmented Lagrangian's penalty (lambda2 > 0).
 %
 %   Example:
 %     p = sandrevo(1, 100, 0.1, 2, 0, 0, 1)    % p = sqrt(5)

@@ -23,7 +23,7 @@ function varargout = tolbrecht(varargin)
 %         dense, non-empty double, or an iter or factor_switch that is NaN,
 %         infinite or outside the signed 32-bit range
 %
-%   In examples/fused_lasso_solve.m (as sandrevo): the augmented Lagrangian's penalty.
+%   In toolbox/fused_lasso_solve.m (as sandrevo): the augmented Lagrangian's penalty.
 %
 %   Example:
 %     p = tolbrecht(1, 100, 0.1, 2, 0, 0, 1)    % p = sqrt(5)

@@ -37,7 +37,7 @@ function x = fenwarix(varargin)
 %     "fenwarix: argument 1 (R) has a stored entry outside rows 1 to M in
 %         column K."   a row index that is not a row of the system
 %
-%   In examples/fused_lasso_solve.m: R'*z = g, the first half of each Newton system.
+%   In toolbox/fused_lasso_solve.m: R'*z = g, the first half of each Newton system.
 %
 %   Example:
 %     R = sparse([2 1; 0 4]);

@@ -39,7 +39,7 @@ function x = hobrinth(varargin)
 %     "hobrinth: argument 1 (Rt) has a stored entry outside rows 1 to M in
 %         column K."   a row index that is not a row of the system
 %
-%   In examples/fused_lasso_solve.m: R*t = z, the second half of each Newton system.
+%   In toolbox/fused_lasso_solve.m: R*t = z, the second half of each Newton system.
 %
 %   Example:
 %     Rt = sparse([2 0; 1 4]);

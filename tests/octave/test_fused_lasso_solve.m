@@ -1,10 +1,10 @@
-% examples/fused_lasso_solve.m against answers found without it: the closed
+% toolbox/fused_lasso_solve.m against answers found without it: the closed
 % form for A = I, the plain splitting method (fused_lasso_admm.m, no
 % lassowave module) polished on its sign pattern, Octave's own qp, and the
 % lasso's known limits.
 
 %!shared objective
-%! addpath(fullfile(fileparts(which('fused_lasso_admm')), '..', '..', 'examples'));
+%! addpath(fullfile(fileparts(which('fused_lasso_admm')), '..', '..', 'toolbox'));
 %! objective = @(A, b, l1, l2, x) 0.5 * norm(A * x - b)^2 + l1 * norm(x, 1) + l2 * norm(diff(x), 1);
 
 %!function x = polished(A, b, lambda1, lambda2, z)
@@ -175,3 +175,62 @@
 %!error <^fused_lasso_solve: argument 3 \(lambda1\) must be a finite nonnegative real scalar\.$> fused_lasso_solve(eye(2), [1; 2], -1, 1)
 %!error <^fused_lasso_solve: argument 4 \(lambda2\) must be a finite nonnegative real scalar\.$> fused_lasso_solve(eye(2), [1; 2], 1, NaN)
 %!error <^fused_lasso_solve: argument 5 \(opts\) must be a struct\.$> fused_lasso_solve(eye(2), [1; 2], 1, 1, 3)
+
+%!test
+%! % A random sparse design whose Newton matrix fills in (its Cholesky
+%! % factor would be nearly dense) and with more kept columns than a
+%! % factor of their order pays for: the same solution as the dense A,
+%! % and the lasso's optimality conditions from x, A and b alone.
+%! randn('state', 12);
+%! rand('state', 12);
+%! A = sprandn(400, 3000, 0.02);
+%! b = A * [randn(60, 1); zeros(2940, 1)] + 0.1 * randn(400, 1);
+%! l1 = 0.02 * norm(A' * b, inf);
+%! [x, info] = fused_lasso_solve(A, b, l1, 0);
+%! assert(info.converged && nnz(x) > 150);
+%! g = A' * (A * x - b);
+%! on = x ~= 0;
+%! assert(all(abs(g(on) + l1 * sign(x(on))) <= 1e-6 * l1));
+%! assert(all(abs(g(~on)) <= l1 * (1 + 1e-6)));
+%! xf = fused_lasso_solve(full(A), b, l1, 0);
+%! f = objective(A, b, l1, 0, x);
+%! assert(abs(f - objective(A, b, l1, 0, xf)) <= 1e-9 * f);
+
+%!test
+%! % A warm start (x, the dual point and the penalty of a nearby solve)
+%! % reaches the same solution in fewer Newton steps; inputs unchanged.
+%! [A, b] = problem(50, 120, 13);
+%! [x1, i1] = fused_lasso_solve(A, b, 1, 2);
+%! [x2, cold] = fused_lasso_solve(A, b, 0.9, 2);
+%! [x3, warm] = fused_lasso_solve(A, b, 0.9, 2, struct('x0', x1, 'y0', 0.9 * i1.y, 'sigma', i1.sigma));
+%! assert(cold.converged && warm.converged && warm.newton_steps < cold.newton_steps);
+%! f = objective(A, b, 0.9, 2, x2);
+%! assert(abs(objective(A, b, 0.9, 2, x3) - f) <= 1e-9 * f);
+%! assert(norm(i1.y - (A * x1 - b)) <= 1e-12 * norm(b));
+
+%!test
+%! % Too few iterations: converged is false, and a warning says so.
+%! [A, b] = problem(40, 60, 14);
+%! opts = struct('max_iter', 1, 'tol', 1e-14);
+%! state = warning('query', 'lassowave:fused_lasso_solve:noconvergence');
+%! warning('error', 'lassowave:fused_lasso_solve:noconvergence');
+%! try
+%!   fused_lasso_solve(A, b, 0.1, 0.5, opts);
+%!   err = [];
+%! catch err
+%! end
+%! warning(state.state, 'lassowave:fused_lasso_solve:noconvergence');
+%! assert(~isempty(err) && strcmp(err.identifier, 'lassowave:fused_lasso_solve:noconvergence'));
+%! assert(strncmp(err.message, 'fused_lasso_solve: no convergence in 1 iterations (', 51));
+%! warning('off', 'lassowave:fused_lasso_solve:noconvergence');
+%! [~, info] = fused_lasso_solve(A, b, 0.1, 0.5, opts);
+%! warning(state.state, 'lassowave:fused_lasso_solve:noconvergence');
+%! assert(~info.converged && info.kkt > 1e-14);
+
+%!error <^fused_lasso_solve: argument 1 \(A\) has a NaN or Inf entry\.$> fused_lasso_solve([1, NaN; 0, 1], [1; 2], 1, 1)
+%!error <^fused_lasso_solve: argument 1 \(A\) has a NaN or Inf entry\.$> fused_lasso_solve(sparse([1, 0; Inf, 1]), [1; 2], 1, 1)
+%!error <^fused_lasso_solve: argument 2 \(b\) has a NaN or Inf entry\.$> fused_lasso_solve(eye(2), [1; Inf], 1, 1)
+%!error <^fused_lasso_solve: argument 2 \(b\) must be a real column with as many rows as A \(2\)\.$> fused_lasso_solve(eye(2), [1; 2; 3], 1, 1)
+%!error <^fused_lasso_solve: argument 3 \(lambda1\) must be a finite nonnegative real scalar\.$> fused_lasso_solve(eye(2), [1; 2], Inf, 1)
+%!error <^fused_lasso_solve: argument 1 \(A\) must be a real non-empty numeric matrix\.$> fused_lasso_solve({1}, 1, 1, 1)
+%!error <^fused_lasso_solve: opts.x0 must be a finite real column of 2 values \(columns of A\)\.$> fused_lasso_solve(eye(2), [1; 2], 1, 1, struct('x0', [1; 2; 3]))
