@@ -3,6 +3,11 @@
 %   octave-cli --eval "addpath('build/octave'); run('examples/quickstart.m')"
 
 printf('lassowave quick start\n\n');
+% The solvers' dense algebra runs on the host's BLAS (OpenBLAS after the
+% quick start's install).
+if exist('OCTAVE_VERSION', 'builtin')
+  printf('BLAS: %s\n\n', strtok(version('-blas'), '('));
+end
 
 % Penalty updates: a solver passes its penalty, the bounds, its two tallies
 % and the iteration number, and stores what comes back.
