@@ -7,11 +7,13 @@ function [X, info] = fused_lasso_path(A, b, lambda1, lambda2, opts)
 %       0.5*||A*x - b||^2 + lambda1(k)*||x||_1 + lambda2(k)*sum(abs(diff(x)))
 %   (see fused_lasso_solve). lambda1 and lambda2 hold K values each (a
 %   single value stands for K copies); the problems are solved in the order
-%   given, each by fused_lasso_solve started from the one before: its x,
-%   its residual A*x - b scaled into the new problem's dual feasible set
-%   (by the smaller ratio of new to old weights), and its last penalty.
-%   A decreasing lambda1 thus keeps every Newton system near the size of
-%   the solution's.
+%   given, each by fused_lasso_solve started from the one before: its x
+%   and its residual A*x - b scaled into the new problem's dual feasible
+%   set (by the smaller ratio of new to old weights). A decreasing lambda1
+%   thus keeps every Newton system near the size of the solution's. The
+%   penalty starts afresh each time: the last one, grown large near the
+%   last solution, doubled the path's Newton steps where it was handed on
+%   (measured on a 1000 by 3275 polynomial design).
 %
 %   lambda1 = []: the default grid, opts.nlambda (100) values of lambda1
 %   log-spaced from lambda_max down to opts.lambda_ratio (1e-3) times it,
@@ -79,13 +81,12 @@ function [X, info] = fused_lasso_path(A, b, lambda1, lambda2, opts)
     info_k.lambda1 = lambda1(k);
     info_k.lambda2 = lambda2(k);
     info(k, 1) = info_k;
-    % The next start: x, the dual point scaled by c <= 1 so that
+    % The next start: x and the dual point scaled by c <= 1 so that
     % A'*y in c*(lambda1*U + lambda2*D'*U) lies in the next problem's set.
     if k < K
       c = min([1, ratio_of(lambda1(k + 1), lambda1(k)), ratio_of(lambda2(k + 1), lambda2(k))]);
       solve_opts.x0 = x;
       solve_opts.y0 = c * info_k.y;
-      solve_opts.sigma = info_k.sigma;
     end
     dense(:, k) = x;
   end

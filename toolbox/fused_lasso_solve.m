@@ -117,7 +117,7 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
     residual = A * x - b;
   end
   y = residual;
-  [kkt, ~, ~, g] = kkt_residual(A, b, x, residual, lambda1, lambda2);
+  [kkt, ~, denominator, g] = kkt_residual(A, b, x, residual, lambda1, lambda2);
   iter = 0;
   steps_total = 0;
   if kkt > tol
@@ -177,8 +177,13 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
       else
         [stage_tol, stage_iter] = deal(max(tol, 1e-4), 50);
       end
-      [x, y, state, h, iter, steps, kkt] = alm(A, b, s, x, y, state, lam1, lam2, stage_tol, ...
-                                               stage_iter, normF, start);
+      if k == 1
+        known = [kkt, s * denominator];   % x is still the entry's
+      else
+        known = [];
+      end
+      [x, y, state, h, iter, steps, kkt, residual] = alm(A, b, s, x, y, state, lam1, lam2, stage_tol, ...
+                                               stage_iter, normF, start, known);
       steps_total = steps_total + steps;
       if final
         history = h;
@@ -186,7 +191,10 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
     end
     sigma = state.sigma;
     x = x / s;
-    y = A * x - b;
+    y = residual;
+    if isempty(y)   % max_iter = 0
+      y = A * x - b;
+    end
   end
   info = struct('iterations', iter, 'newton_steps', steps_total, 'kkt', kkt, ...
                 'converged', kkt <= tol, 'time', toc(start), 'y', y, 'sigma', sigma, ...
@@ -198,8 +206,8 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
   end
 end
 
-function [x, y, state, history, iter, steps_total, kkt] = alm(A, b0, s, x, y, state, lam1, lam2, ...
-                                                               tol, max_iter, normF, start)
+function [x, y, state, history, iter, steps_total, kkt, r] = alm(A, b0, s, x, y, state, lam1, lam2, ...
+                                                               tol, max_iter, normF, start, known)
 % Outer iterations in the scaled units (b = s*b0, x and y scaled alike)
 % from x and y, to a relative KKT residual of tol or max_iter iterations;
 % the residual is taken in the caller's units, as it is reported.
@@ -209,7 +217,17 @@ function [x, y, state, history, iter, steps_total, kkt] = alm(A, b0, s, x, y, st
   count_raise = 0;
   count_lower = 0;
   steps_total = 0;
-  [kkt, ~, denominator] = kkt_residual(A, b, x, A * x - b, lam1, lam2);
+  % The residual at x and its denominator, in these units: given (known)
+  % when x is the caller's entry point, which has just been checked.
+  r = [];
+  if isempty(known)
+    r = A * (x / s) - b0;
+    [kkt, ~, denominator] = kkt_residual(A, b0, x / s, r, lam1 / s, lam2 / s);
+    denominator = s * denominator;
+  else
+    kkt = known(1);
+    denominator = known(2);
+  end
   kkt_scale = kkt;    % the inner tolerance follows the outer residual
   iter = 0;
   for iter = 1:max_iter
@@ -222,7 +240,8 @@ function [x, y, state, history, iter, steps_total, kkt] = alm(A, b0, s, x, y, st
     x_old = x;
     [y, x, grad, steps] = newton_inner(A, b, x_old, y, sigma, lam1, lam2, grad_tol);
     steps_total = steps_total + steps;
-    [kkt, objective, denominator] = kkt_residual(A, b0, x / s, A * (x / s) - b0, lam1 / s, lam2 / s);
+    r = A * (x / s) - b0;
+    [kkt, objective, denominator] = kkt_residual(A, b0, x / s, r, lam1 / s, lam2 / s);
     denominator = s * denominator;
     history.kkt(end + 1) = kkt;
     history.objective(end + 1) = objective;
