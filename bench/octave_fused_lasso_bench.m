@@ -1,4 +1,4 @@
-% fused_lasso_solve (examples/) against two first-order methods on the same
+% fused_lasso_solve (toolbox/) against two first-order methods on the same
 % problems, in one run: the time each takes to bring the objective within
 % a relative 1e-6 of the optimum.
 %
@@ -30,7 +30,7 @@ if ~exist('max_seconds', 'var'), max_seconds = 600; end
 if ~exist('sizes', 'var'), sizes = [500, 2000; 2000, 10000]; end
 
 here = fileparts(mfilename('fullpath'));
-addpath(fullfile(here, '..', 'examples'), fullfile(here, '..', 'tests', 'octave'));
+addpath(fullfile(here, '..', 'toolbox'), fullfile(here, '..', 'tests', 'octave'));
 if exist('zelmonte', 'file') ~= 3
   printf('RESULT octave/fused_lasso/status not_built\n');
   return;

@@ -287,7 +287,7 @@ def zelmonte(t, raw):
 def fused_lasso(t, raw):
     o = load_results(os.path.join(raw, "octave_fused_lasso_bench.txt"))
     t.section("fused_lasso_solve vs first-order methods: time to a relative objective error of 1e-6",
-              "examples/fused_lasso_solve.m (augmented Lagrangian, semismooth Newton steps on the "
+              "toolbox/fused_lasso_solve.m (augmented Lagrangian, semismooth Newton steps on the "
               "lassowave kernels) against FISTA with the same exact prox and against ADMM on the "
               "splitting z = [x; diff(x)] (soft thresholding only), one problem per size: Gaussian "
               "A, sparse piecewise-constant truth, lambda1 = 0.01·||A'b||∞, lambda2 = 10·lambda1 "

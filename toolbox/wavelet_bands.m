@@ -42,8 +42,8 @@ function [bands, approx] = wavelet_bands(sz, L, transform)
 %     b = wavelet_bands(size(x), 3);
 %     finest_diagonal = y(b(3).index);     % level 1, high along both
 
-  if nargin < 2
-    print_usage();
+  if nargin < 2 || nargin > 3
+    error('wavelet_bands: takes 2 or 3 arguments: wavelet_bands(sz, L, transform).');
   end
   if nargin < 3
     transform = 'decimated';

@@ -70,7 +70,7 @@ function [x, info] = wavelet_denoise(y, wavelet, L, opts)
 %     norm(x - clean) / norm(noisy - clean)
 
   if nargin < 1 || nargin > 4
-    print_usage();
+    error('wavelet_denoise: takes 1 to 4 arguments: wavelet_denoise(y, wavelet, L, opts).');
   end
   if nargin < 2 || isempty(wavelet)
     wavelet = 'db4';
@@ -199,8 +199,10 @@ function [x, info] = wavelet_denoise(y, wavelet, L, opts)
   x = x(first(1):first(1) + M - 1, first(2):first(2) + N - 1);
 
   if nargout > 1
-    [bands.gain] = deal(num2cell(gains){:});
-    [bands.threshold] = deal(num2cell(thresholds){:});
+    per_band = num2cell(gains);
+    [bands.gain] = per_band{:};
+    per_band = num2cell(thresholds);
+    [bands.threshold] = per_band{:};
     info = struct('sigma', sigma, 'estimated', isempty(opts.sigma), 'levels', L, ...
                   'transform', opts.transform, 'rule', opts.rule, 'mode', opts.mode, ...
                   'filter', h, 'padded_size', size(ye), 'bands', bands);

@@ -67,7 +67,7 @@ if [ "$group" != package ]; then
   for script in examples/*.m; do
     name=$(basename "$script" .m)
     # The quick start is ./quickstart.sh's; a function file is a helper the
-    # examples call (example_figure.m, fused_lasso_solve.m).
+    # examples call (example_figure.m).
     if [ "$name" = quickstart ] || head -n 1 "$script" | grep -q '^function'; then continue; fi
     run "${example_line//$example/$name}"
     if [ ! -s "examples/$name.png" ]; then

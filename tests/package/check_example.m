@@ -1,7 +1,7 @@
 function status = check_example(file, module_dir)
 % Runs one example script in the current folder (without changing to the
 % script's folder, as run() would) with the modules of module_dir and the
-% examples' helpers (example_figure.m, fused_lasso_solve.m) on the path.
+% examples' helper (example_figure.m) on the path.
 % The example asserts its own outcome; this checks that it also wrote its
 % figure, a small PNG named after it. Returns 0 on success.
   status = 1;
