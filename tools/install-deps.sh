@@ -4,6 +4,8 @@
 #                                compiler, CMake, Octave, gnuplot, fonts
 #   install-deps.sh [test]       everything ./test.sh builds and runs
 #   install-deps.sh hardening    the test set and the clang of tools/hardening.sh
+#   install-deps.sh bench        the test set and the benchmarks' peers
+#                                (scikit-image; scikit-learn and glmnet)
 #   install-deps.sh platforms    the cross compilers, emulators and clang of
 #                                tools/ci-platforms.sh (no Octave)
 #   install-deps.sh --clang      prints the clang version the hardening set uses
@@ -70,10 +72,13 @@ if [ "$set_name" != platforms ]; then
 fi
 case "$set_name" in
   quickstart) ;;
-  test|hardening)
+  test|hardening|bench)
     # The tests read symbol tables with readelf (binutils) and compare with
     # PyWavelets and SciPy; the wavelet filter table is regenerated with mpmath.
     packages+=(libgtest-dev libbenchmark-dev binutils python3-pywt python3-scipy python3-mpmath)
+    if [ "$set_name" = bench ]; then
+      packages+=(python3-skimage python3-sklearn r-cran-glmnet)
+    fi
     if [ "$set_name" = hardening ]; then
       n=$(clang_version)
       packages+=("clang-$n" "libclang-rt-$n-dev")
@@ -83,7 +88,7 @@ case "$set_name" in
     packages+=(clang-14 libgtest-dev googletest binutils g++-aarch64-linux-gnu
                g++-arm-linux-gnueabihf g++-i686-linux-gnu qemu-user g++-mingw-w64-x86-64-posix
                binutils-mingw-w64-x86-64 wine wine64) ;;
-  *) echo "usage: $0 [quickstart|test|hardening|platforms|--clang]" >&2; exit 2 ;;
+  *) echo "usage: $0 [quickstart|test|hardening|bench|platforms|--clang]" >&2; exit 2 ;;
 esac
 
 missing=()
