@@ -89,8 +89,24 @@ function [x, info] = wavelet_denoise(y, wavelet, L, opts)
   if ~all(isfinite(y(:)))
     error('wavelet_denoise: y must be finite (it holds NaN or Inf).');
   end
-  h = filter_of(wavelet);
-  opts = options_of(opts);
+  % The last filter and options are kept: a run over many signals pays for
+  % their lookup and checks once (Octave's calls cost more than this work).
+  persistent last_wavelet last_filter default_opts
+  if ischar(wavelet) && strcmp(wavelet, last_wavelet)
+    h = last_filter;
+  else
+    h = filter_of(wavelet);
+    last_wavelet = wavelet;
+    last_filter = h;
+  end
+  if nargin < 4
+    if isempty(default_opts)
+      default_opts = options_of(struct());
+    end
+    opts = default_opts;
+  else
+    opts = options_of(opts);
+  end
 
   [M, N] = size(y);
   vector = M == 1 || N == 1;
@@ -120,10 +136,7 @@ function [x, info] = wavelet_denoise(y, wavelet, L, opts)
   step = 2 ^ L;
   if vector
     % one side only: the other is 1
-    [ye, start] = extend(y(:), 1, numel(h), step);
-    if M == 1
-      ye = ye.';
-    end
+    [ye, start] = extend(y, 1 + (M == 1), numel(h), step);
     first = [1 1];
     first(1 + (M == 1)) = start;
   else
