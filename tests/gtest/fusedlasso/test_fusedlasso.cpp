@@ -947,7 +947,7 @@ bool same_or_both_nan(double a, double b) {
 TEST(Zelmonte, NonFiniteSamplesFollowTheirRulesInLinearWork) {
   std::mt19937_64 rng(31);
   std::normal_distribution<double> normal(0.0, 1.0);
-  for (std::size_t n : {2000u, 100000u}) {
+  for (std::size_t n : {2000u, 30000u}) {
     std::vector<std::pair<std::string, std::pair<std::vector<double>, double>>> signals;
     for (const Trend &t : trends)
       for (int mirror = 0; mirror < 4; mirror += 3)
@@ -1010,9 +1010,8 @@ TEST(Zelmonte, NonFiniteSamplesGiveTheScansResult) {
           if (std::isfinite(e)) scale = std::max(scale, std::fabs(e));
         for (std::size_t k = 0; k < n; ++k) {
           if (std::isnan(want[k]) || std::isinf(want[k])) {
-            EXPECT_TRUE(same_or_both_nan(c.x[k], want[k])) << "family " << family << " n " << n << " at " << k
-                                                           << " placement " << compared % long(placements().size())
-                                                           << ": " << c.x[k] << " scan " << want[k];
+            EXPECT_TRUE(same_or_both_nan(c.x[k], want[k]))
+                << "family " << family << " n " << n << " at " << k << ": " << c.x[k] << ", the scan " << want[k];
           } else {
             EXPECT_NEAR(c.x[k], want[k], 1e-12 * scale) << "family " << family << " n " << n << " at " << k;
           }
