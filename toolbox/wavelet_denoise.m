@@ -185,28 +185,38 @@ function [x, info] = wavelet_denoise(y, wavelet, L, opts)
   soft = strcmp(opts.mode, 'soft');
   rule_bayes = strcmp(opts.rule, 'bayes');   % the two short rules inline
   rule_universal = strcmp(opts.rule, 'universal');
-  d = c(last.detail);
   s = sigma * gains;
-  if rule_bayes
-    % sigma_b^2 / sqrt(max(mean(d.^2) - sigma_b^2, eps)), 0 where sigma_b is
-    power = accumarray(last.band, d .^ 2)' ./ last.count;
-    thresholds = s .^ 2 ./ sqrt(max(power - s .^ 2, eps));
-  elseif rule_universal
-    thresholds = s * sqrt(2 * log(n_total));
+  if numel(last.detail) <= 32768
+    % A signal: every detail coefficient at once, band thresholds by
+    % accumarray (a loop over the bands costs more, in Octave, than the
+    % arithmetic on a few thousand samples).
+    d = c(last.detail);
+    if rule_bayes
+      % sigma_b^2 / sqrt(max(mean(d.^2) - sigma_b^2, eps)); 0 where sigma_b is
+      power = accumarray(last.band, d .^ 2)' ./ last.count;
+      thresholds = s .^ 2 ./ sqrt(max(power - s .^ 2, eps));
+    elseif rule_universal
+      thresholds = s * sqrt(2 * log(n_total));
+    else
+      thresholds = zeros(1, numel(bands));
+      for b = 1:numel(bands)
+        thresholds(b) = threshold(d(last.band == b), s(b), opts.rule, n_total);
+      end
+    end
+    t = thresholds(last.band);
+    c(last.detail) = shrink(d, t(:), soft);
   else
+    % An image: band by band, as blocks (no index vector as long as the
+    % image, whose gathers would cost more than the loop).
     thresholds = zeros(1, numel(bands));
     for b = 1:numel(bands)
-      thresholds(b) = threshold(d(last.band == b), s(b), opts.rule, n_total);
+      rows = bands(b).rows;
+      columns = bands(b).columns;
+      d = c(rows, columns);
+      thresholds(b) = threshold(d, s(b), opts.rule, n_total);
+      c(rows, columns) = shrink(d, thresholds(b), soft);
     end
   end
-  t = thresholds(last.band);
-  t = t(:);
-  if soft
-    d = sign(d) .* max(abs(d) - t, 0);
-  else
-    d(abs(d) <= t) = 0;
-  end
-  c(last.detail) = d;
 
   if vector
     c = reshape(c, coefficient_size);
@@ -374,6 +384,14 @@ function g = impulse_low_gains(n, h, L)
   for k = 1:L
     yl = ostrevin(e, h, k);
     g(k) = sqrt(sum(yl .^ 2));
+  end
+end
+
+function d = shrink(d, t, soft)
+  if soft
+    d = sign(d) .* max(abs(d) - t, 0);
+  else
+    d(abs(d) <= t) = 0;
   end
 end
 
