@@ -1,0 +1,79 @@
+#!/usr/bin/env python3
+"""scikit-learn's Lasso (coordinate descent) on the problems lasso_data.py
+wrote, at a ladder of tolerances: the peer of octave_lasso_bench.m.
+
+    peer_sklearn_lasso.py <data_dir> [repeats] [case ...]
+
+Prints, like octave_lasso_bench.m, one line per run:
+    RUN <case> sklearn <tol> <seconds> <objective> [<objective> ...]
+scikit-learn minimizes ||A*x - b||^2/(2*m) + alpha*||x||_1: alpha is
+lambda1/m (no intercept). A path case runs lasso_path over the same
+lambda1 values, warm-started in order as lasso_path does. Run it with one
+thread (OMP_NUM_THREADS=1 OPENBLAS_NUM_THREADS=1), as run_targets.sh does.
+"""
+import os
+import sys
+import time
+import warnings
+
+import numpy as np
+import scipy.sparse as sp
+from sklearn.exceptions import ConvergenceWarning
+from sklearn.linear_model import Lasso, lasso_path
+
+TOLS = [1e-2, 1e-3, 1e-4, 1e-5, 1e-6, 1e-7, 1e-8, 1e-10, 1e-12]
+MAX_ITER = 100000
+
+
+def load(folder):
+    with open(os.path.join(folder, 'meta.txt')) as f:
+        fields = f.read().split()
+    m, n, is_sparse = int(fields[0]), int(fields[1]), int(fields[2])
+    lambda1, nlambda = float(fields[3]), int(fields[5])
+    path = lambda name: os.path.join(folder, name)
+    if is_sparse:
+        A = sp.csc_matrix((np.fromfile(path('Ax.f64'), '<f8'), np.fromfile(path('Ai.i32'), '<i4'),
+                           np.fromfile(path('Ap.i32'), '<i4')), shape=(m, n))
+    else:
+        A = np.fromfile(path('A.f64'), '<f8').reshape(n, m).T   # column-major: Fortran order
+    b = np.fromfile(path('b.f64'), '<f8')
+    lambdas = np.fromfile(path('lambdas.f64'), '<f8') if nlambda else None
+    return A, b, lambda1, lambdas
+
+
+def objective(A, b, x, lambda1):
+    r = A @ x - b
+    return 0.5 * float(r @ r) + lambda1 * float(np.abs(x).sum())
+
+
+def solve(A, b, lambda1, lambdas, tol):
+    m = A.shape[0]
+    if lambdas is None:
+        model = Lasso(alpha=lambda1 / m, fit_intercept=False, tol=tol, max_iter=MAX_ITER)
+        model.fit(A, b)
+        return model.coef_[:, None]
+    _, coefs, _ = lasso_path(A, b, alphas=lambdas / m, tol=tol, max_iter=MAX_ITER)
+    return coefs
+
+
+def main():
+    data_dir = sys.argv[1]
+    repeats = int(sys.argv[2]) if len(sys.argv) > 2 else 3
+    cases = sys.argv[3:] or sorted(d for d in os.listdir(data_dir) if os.path.isdir(os.path.join(data_dir, d)))
+    warnings.simplefilter('ignore', ConvergenceWarning)
+    for case in cases:
+        A, b, lambda1, lambdas = load(os.path.join(data_dir, case))
+        for tol in TOLS:
+            best = float('inf')
+            for _ in range(repeats):
+                start = time.perf_counter()
+                X = solve(A, b, lambda1, lambdas, tol)
+                best = min(best, time.perf_counter() - start)
+            weights = [lambda1] if lambdas is None else lambdas
+            values = [objective(A, b, X[:, k], weights[k]) for k in range(len(weights))]
+            print('RUN %s sklearn %.0e %.4f %s' % (case, tol, best, ' '.join('%.17g' % v for v in values)),
+                  flush=True)
+
+
+if __name__ == '__main__':
+    main()
