@@ -61,7 +61,7 @@ def write(folder, A, b, ratio, nlambda=0, lambda2=0.0):
         np.asfortranarray(A).T.astype('<f8').tofile(os.path.join(folder, 'A.f64'))
     b.astype('<f8').tofile(os.path.join(folder, 'b.f64'))
     if nlambda:
-        np.logspace(0, np.log10(ratio), nlambda).__mul__(lam_max).astype('<f8').tofile(
+        (lam_max * np.logspace(0, np.log10(ratio), nlambda)).astype('<f8').tofile(
             os.path.join(folder, 'lambdas.f64'))
     with open(os.path.join(folder, 'meta.txt'), 'w') as f:
         f.write('%d %d %d %.17g %.17g %d\n' % (m, n, int(sp.issparse(A)), ratio * lam_max, lambda2, nlambda))

@@ -1,8 +1,8 @@
 % fused_lasso_solve and fused_lasso_path (toolbox/) on the problems
-% bench/lasso_data.py wrote, at a ladder of tolerances, for the comparison
-% with scikit-learn and glmnet (peer_sklearn_lasso.py, peer_glmnet_lasso.R)
-% that targets_table.py makes: a method's time is its fastest run whose
-% objective is within 1e-9 (relative) of the best any run found.
+% bench/lasso_data.py wrote, at a ladder of tolerances, beside scikit-learn
+% (peer_sklearn_lasso.py prints the same lines): a method's time is its
+% fastest run whose objective is within 1e-9 (relative) of the best any
+% run found.
 %
 % Prints one line per run, the objective 0.5*||A*x - b||^2 + lambda1*||x||_1
 % in full precision (for a path case, one per lambda):

@@ -9,7 +9,7 @@ Prints, like octave_lasso_bench.m, one line per run:
 scikit-learn minimizes ||A*x - b||^2/(2*m) + alpha*||x||_1: alpha is
 lambda1/m (no intercept). A path case runs lasso_path over the same
 lambda1 values, warm-started in order as lasso_path does. Run it with one
-thread (OMP_NUM_THREADS=1 OPENBLAS_NUM_THREADS=1), as run_targets.sh does.
+thread (OMP_NUM_THREADS=1 OPENBLAS_NUM_THREADS=1).
 """
 import os
 import sys
