@@ -10,8 +10,10 @@ Each problem is a folder <dir>/<case>/ holding
                compressed columns: Ap.i32 (n+1 pointers), Ai.i32 (0-based
                rows), Ax.f64
     b.f64      b
-All little-endian. lambda1 multiplies ||x||_1 in 0.5*||A*x - b||^2 +
-lambda1*||x||_1 (peers that scale the loss by 1/m are given lambda1/m).
+All little-endian. A path case on another case's data holds symbolic links
+to that case's A and b files, not a copy. lambda1 multiplies ||x||_1 in
+0.5*||A*x - b||^2 + lambda1*||x||_1 (peers that scale the loss by 1/m are
+given lambda1/m).
 Seeded: the same files on every run.
 """
 import os
@@ -47,11 +49,25 @@ def response(rng, A, k, noise):
     return signal + noise * np.std(signal) * rng.standard_normal(A.shape[0])
 
 
-def write(folder, A, b, ratio, nlambda=0, lambda2=0.0):
+def link_data(folder, source):
+    """Links folder's A and b files to those of the sibling folder source."""
+    for name in os.listdir(os.path.join(os.path.dirname(folder), source)):
+        if name.endswith(('.f64', '.i32')) and name != 'lambdas.f64':
+            target = os.path.join(folder, name)
+            if os.path.lexists(target):
+                os.remove(target)
+            os.symlink(os.path.join('..', source, name), target)
+
+
+def write(folder, A, b, ratio, nlambda=0, lambda2=0.0, data_of=None):
+    """data_of: a case already written with the same A and b, whose files
+    are linked rather than written again."""
     os.makedirs(folder, exist_ok=True)
     m, n = A.shape
     lam_max = np.abs(A.T @ b).max()
-    if sp.issparse(A):
+    if data_of:
+        link_data(folder, data_of)
+    elif sp.issparse(A):
         A = sp.csc_matrix(A)
         A.sort_indices()
         A.indptr.astype('<i4').tofile(os.path.join(folder, 'Ap.i32'))
@@ -59,7 +75,8 @@ def write(folder, A, b, ratio, nlambda=0, lambda2=0.0):
         A.data.astype('<f8').tofile(os.path.join(folder, 'Ax.f64'))
     else:
         np.asfortranarray(A).T.astype('<f8').tofile(os.path.join(folder, 'A.f64'))
-    b.astype('<f8').tofile(os.path.join(folder, 'b.f64'))
+    if not data_of:
+        b.astype('<f8').tofile(os.path.join(folder, 'b.f64'))
     if nlambda:
         (lam_max * np.logspace(0, np.log10(ratio), nlambda)).astype('<f8').tofile(
             os.path.join(folder, 'lambdas.f64'))
@@ -89,7 +106,7 @@ def main():
     b = response(rng, A, 30, 0.5)
     write(os.path.join(out, 'poly3'), A, b, 0.001)
     # Its regularization path: 100 values from lambda_max down to 1e-3 of it.
-    write(os.path.join(out, 'poly3_path'), A, b, 0.001, nlambda=100)
+    write(os.path.join(out, 'poly3_path'), A, b, 0.001, nlambda=100, data_of='poly3')
 
     # A small real data set (diabetes: 442 samples of 10 features) expanded
     # to every monomial of degree <= 7 (19447 columns), standardized: the

@@ -43,6 +43,22 @@ cmake --build "$build" -j "$jobs" --target bench_targets bench_triangular bench_
 
 rm -rf "$out"
 mkdir -p "$out"
+# OpenBLAS 0.3.21 takes some virtual processors for a "Prescott" and runs its
+# slowest kernels on them; there, name the core the flags show, as the
+# processor itself would be named. Octave, R and NumPy all read it.
+"$octave" --norc --quiet --eval 'disp(version("-blas"))' > "$out/blas.txt" 2> /dev/null
+if [[ -z ${OPENBLAS_CORETYPE:-} ]] && grep -q Prescott "$out/blas.txt"; then
+  flags=$(grep -m1 '^flags' /proc/cpuinfo)
+  if grep -qw avx512f <<< "$flags"; then
+    export OPENBLAS_CORETYPE=SkylakeX
+  elif grep -qw avx2 <<< "$flags"; then
+    export OPENBLAS_CORETYPE=Haswell
+  fi
+  if [[ -n ${OPENBLAS_CORETYPE:-} ]]; then
+    echo "run_targets: OpenBLAS took this processor for a Prescott; OPENBLAS_CORETYPE=$OPENBLAS_CORETYPE" >&2
+    "$octave" --norc --quiet --eval 'disp(version("-blas"))' > "$out/blas.txt" 2> /dev/null
+  fi
+fi
 uptime > "$out/load_before.txt"
 
 # Google Benchmark programs: JSON into $out.
@@ -85,6 +101,42 @@ LASSOWAVE_TRIANGULAR_FACTOR=$out/laplacian700.factor gbench bench_triangular \
 rm -f "$out/laplacian700.factor"
 octave_run octave_zelmonte_bench "repeats = 5;"
 octave_run octave_fused_lasso_bench
+
+# Lasso: the problems are written once; ours and the two peers read them.
+# Each peer runs one case per process, so a stopped run loses that case only.
+# One thread each, ours included.
+step "lasso data ($python)"
+lasso=$out/lasso
+one_thread=(env OMP_NUM_THREADS=1 OPENBLAS_NUM_THREADS=1)
+if "$python" -c 'import sklearn' 2> /dev/null; then
+  if "${limit[@]}" "$python" "$src/bench/lasso_data.py" "$lasso" >&2; then
+    OMP_NUM_THREADS=1 OPENBLAS_NUM_THREADS=1 octave_run octave_lasso_bench "data_dir = '$lasso';"
+    for dir in "$lasso"/*/; do
+      name=$(basename "$dir")
+      step "scikit-learn Lasso peer: $name"
+      "${limit[@]}" "${one_thread[@]}" "$python" "$src/bench/peer_sklearn_lasso.py" "$lasso" 3 "$name" \
+        >> "$out/peer_sklearn_lasso.txt" || note_failure "peer_sklearn_lasso.py $name" $?
+    done
+    if Rscript -e 'library(glmnet)' > /dev/null 2>&1; then
+      for dir in "$lasso"/*/; do
+        name=$(basename "$dir")
+        step "glmnet peer: $name"
+        "${limit[@]}" "${one_thread[@]}" Rscript "$src/bench/peer_glmnet_lasso.R" "$lasso" 3 "$name" \
+          >> "$out/peer_glmnet_lasso.txt" || note_failure "peer_glmnet_lasso.R $name" $?
+      done
+    else
+      echo "run_targets: no Rscript with glmnet (tools/install-deps.sh bench)" >&2
+      failed=1
+    fi
+    cat "$out"/peer_*_lasso.txt >&2
+  else
+    note_failure lasso_data.py $?
+  fi
+  rm -rf "$lasso"
+else
+  echo "run_targets: $python has no sklearn (tools/install-deps.sh bench)" >&2
+  failed=1
+fi
 step "scikit-image peer ($python): denoising data and timings"
 if "$python" -c 'import skimage' 2> /dev/null; then
   "${limit[@]}" "$python" "$src/bench/peer_skimage_denoise.py" "$out/denoise" 7 > "$out/peer_skimage_denoise.txt" ||
