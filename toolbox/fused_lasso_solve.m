@@ -303,8 +303,10 @@ function [y, u, grad, steps, gram] = newton_inner(A, b, x, y, sigma, lam1, lam2,
     % Armijo backtracking on phi. Near the solution the decrease a Newton
     % step promises (-slope, about ||grad||^2) falls below the rounding of
     % phi's terms while the gradient is still worth reducing; there the
-    % full step is taken when it reduces the gradient norm instead. phi is
-    % strongly convex, so both tests only accept progress.
+    % full step is taken when it cuts the gradient norm by a tenth, and
+    % otherwise the inner solve has reached its precision and stops
+    % (backtracking by a decrease test that is rounding noise only
+    % wanders). phi is strongly convex, so both tests only accept progress.
     resolution = 16 * eps * phi_magnitude(y, b, u, x, sigma, lam1, lam2);
     alpha = 1;
     accepted = false;
@@ -312,14 +314,13 @@ function [y, u, grad, steps, gram] = newton_inner(A, b, x, y, sigma, lam1, lam2,
       y_t = y + alpha * d;
       Aty_t = Aty + alpha * Atd;
       [phi_t, u_t, v_t, keep_t] = phi_at(y_t, Aty_t, b, x, sigma, lam1, lam2);
-      if phi_t <= phi + 1e-4 * alpha * slope
+      if -slope <= resolution
+        grad_t = y_t + b - times_sparse(A, u_t);
+        accepted = norm(grad_t) < 0.9 * grad_norm;
+        break;
+      elseif phi_t <= phi + 1e-4 * alpha * slope
         grad_t = y_t + b - times_sparse(A, u_t);
         accepted = true;
-      elseif alpha == 1 && -slope <= resolution
-        grad_t = y_t + b - times_sparse(A, u_t);
-        accepted = norm(grad_t) < grad_norm;
-      end
-      if accepted
         break;
       end
       alpha = alpha / 2;
@@ -391,14 +392,15 @@ end
 function [d, gram] = newton_direction(A, v, keep, linked, sigma, grad, rtol, gram)
 % Solves (I + sigma*A*J*A')*d = -grad with J = W*W' (see the help), to a
 % relative residual of rtol where it is solved iteratively.
-  if gram.on && any(keep) && nnz(keep) < size(A, 1)
+  if gram.on && any(keep) && nnz(keep) < 1.5 * size(A, 1)
     % The lasso's M = A(:, keep), by the Gram matrix G = M'*M from the
     % cache. M'*grad is formed from grad itself: near the solution grad
     % is far smaller than the terms y + b - A*u it is the sum of, and
     % M'*y + M'*b - G*u(keep) would lose it to rounding.
     k = find(keep);
-    [G, gram] = gram_block(A, gram, k);
-    Mtg = A(:, k)' * grad;
+    M = A(:, k);
+    [G, gram] = gram_block(A, M, gram, k);
+    Mtg = M' * grad;
     G(1:numel(k) + 1:end) = G(1:numel(k) + 1:end) + 1 / sigma;
     [R, fail] = chol(G);
     check_factor(fail);
@@ -425,17 +427,18 @@ function gram = gram_cache(A, lambda2)
 % a selection from it plus a Cholesky factor, where forming M'*M anew
 % costs twice the factor (m*r^2 against r^3/3 operations at m > r) and a
 % copy of M. The kept sets of successive steps and stages overlap almost
-% wholly, so the cache grows by few columns at a time. At most 4096
-% columns (128 MB); beyond, it restarts from the step's own columns.
+% wholly. Storing columns copies the whole cache (O(size^2)), so a few
+% new columns are only multiplied out for the step, and stored when they
+% would grow it by a tenth. At most 4096 columns (128 MB); beyond, it
+% restarts from the step's own columns.
   gram = struct('on', ~issparse(A) && lambda2 == 0, 'pos', zeros(columns(A), 1), ...
                 'cols', zeros(0, 1), 'G', zeros(0, 0), 'limit', 4096);
 end
 
-function [S, gram] = gram_block(A, gram, k)
-% S = A(:, k)'*A(:, k) for the column indices k, from the cache, adding
-% the columns it lacks.
+function [S, gram] = gram_block(A, M, gram, k)
+% S = M'*M for M = A(:, k), the column indices k, from the cache.
   new = k(gram.pos(k) == 0);
-  if ~isempty(new)
+  if numel(new) >= max(32, 0.1 * numel(gram.cols))
     if numel(gram.cols) + numel(new) > gram.limit
       gram.pos(gram.cols) = 0;
       gram.cols = zeros(0, 1);
@@ -449,7 +452,16 @@ function [S, gram] = gram_block(A, gram, k)
     gram.cols = [gram.cols; new(:)];
   end
   j = gram.pos(k);
-  S = gram.G(j, j);
+  if isempty(new) || all(j)
+    S = gram.G(j, j);
+  else
+    fresh = j == 0;
+    S = zeros(numel(k));
+    S(~fresh, ~fresh) = gram.G(j(~fresh), j(~fresh));
+    B = M(:, fresh)' * M;
+    S(fresh, :) = B;
+    S(:, fresh) = B';
+  end
 end
 
 function M = jacobian_columns(A, v, keep, linked)
