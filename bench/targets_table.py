@@ -541,6 +541,14 @@ def field(path, prefix, sep):
         return NA
 
 
+def first_line(path):
+    try:
+        with open(path) as f:
+            return f.readline().strip() or NA
+    except OSError:
+        return NA
+
+
 def commit(src):
     def git(*args):
         return subprocess.run(["git", "-C", src, *args], capture_output=True, text=True,
@@ -580,6 +588,7 @@ def main():
         f"- CPU: {field('/proc/cpuinfo', 'model name', ':')} ({os.cpu_count()} logical CPUs)",
         f"- commit: {commit(src)}",
         f"- build: {field(os.path.join(a.build, 'CMakeCache.txt'), 'CMAKE_BUILD_TYPE:', '=') if a.build else NA}",
+        f"- BLAS (Octave's `version -blas`): {first_line(os.path.join(a.raw, 'blas.txt'))}",
         f"- load average before / after: {load('load_before.txt')} / {load('load_after.txt')} "
         "(the machine is shared; every figure is the fastest of several calls, and ratios "
         "are taken within one run)",
