@@ -47,7 +47,8 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
 %   opts (optional struct; missing fields take their defaults):
 %     tol       stop when the relative KKT residual is at most tol (1e-9)
 %     max_iter  largest number of outer iterations (200)
-%     sigma     first penalty (256*min(m, n)/||A||_F^2, about 256/||A||^2)
+%     sigma     first penalty (256*min(m, n)/||A||_F^2, about 256/||A||^2;
+%               25 times that from x0)
 %     x0        a starting point (n-by-1), e.g. the solution for nearby
 %               lambdas; no continuation is run from it
 %     y0        with x0: the dual point to start from (m-by-1; by default
@@ -106,7 +107,15 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
   % proximal step most of the solve; the Newton systems are solved
   % directly, so their conditioning costs little. min(m, n)/||A||_F^2 is
   % 1/(mean square singular value), a cheap stand-in for 1/||A||^2.
-  sigma = option(opts, 'sigma', 256 * min(m, n) / max(normF ^ 2, realmin));
+  % From a warm start (x0) 25 times that: the solution is near, so larger
+  % proximal steps save outer iterations, while the Newton steps, whose
+  % kinks come closer as sigma grows, still take few cuts (measured on a
+  % lasso path: 0.6 of the time at 25, and more again beyond 125).
+  sigma = 256 * min(m, n) / max(normF ^ 2, realmin);
+  if ~isempty(x0)
+    sigma = 25 * sigma;
+  end
+  sigma = option(opts, 'sigma', sigma);
 
   history = struct('kkt', [], 'objective', [], 'sigma', [], 'newton_steps', [], 'time', []);
   if isempty(x0)
