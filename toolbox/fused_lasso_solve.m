@@ -405,11 +405,18 @@ function [d, gram] = newton_direction(A, v, keep, linked, sigma, grad, rtol, gra
     % The lasso's M = A(:, keep), by the Gram matrix G = M'*M from the
     % cache. M'*grad is formed from grad itself: near the solution grad
     % is far smaller than the terms y + b - A*u it is the sum of, and
-    % M'*y + M'*b - G*u(keep) would lose it to rounding.
+    % M'*y + M'*b - G*u(keep) would lose it to rounding. Where M has
+    % over a sixth of A's columns it is read off A'*grad: a product with
+    % all of A streams it at about six times the speed of copying M's
+    % columns out of it (1000 by 3275, r = 974: 0.75 against 4.75 ms).
     k = find(keep);
-    M = A(:, k);
-    [G, gram] = gram_block(A, M, gram, k);
-    Mtg = M' * grad;
+    [G, gram] = gram_block(A, gram, k);
+    if 6 * numel(k) > numel(v)
+      Mtg = A' * grad;
+      Mtg = Mtg(k);
+    else
+      Mtg = A(:, k)' * grad;
+    end
     G(1:numel(k) + 1:end) = G(1:numel(k) + 1:end) + 1 / sigma;
     [R, fail] = chol(G);
     check_factor(fail);
@@ -444,8 +451,8 @@ function gram = gram_cache(A, lambda2)
                 'cols', zeros(0, 1), 'G', zeros(0, 0), 'limit', 4096);
 end
 
-function [S, gram] = gram_block(A, M, gram, k)
-% S = M'*M for M = A(:, k), the column indices k, from the cache.
+function [S, gram] = gram_block(A, gram, k)
+% S = A(:, k)'*A(:, k) for the column indices k, from the cache.
   new = k(gram.pos(k) == 0);
   if numel(new) >= max(32, 0.1 * numel(gram.cols))
     if numel(gram.cols) + numel(new) > gram.limit
@@ -467,7 +474,7 @@ function [S, gram] = gram_block(A, M, gram, k)
     fresh = j == 0;
     S = zeros(numel(k));
     S(~fresh, ~fresh) = gram.G(j(~fresh), j(~fresh));
-    B = M(:, fresh)' * M;
+    B = A(:, new)' * A(:, k);
     S(fresh, :) = B;
     S(:, fresh) = B';
   end
