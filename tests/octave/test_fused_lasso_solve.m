@@ -197,6 +197,31 @@
 %! assert(abs(f - objective(A, b, l1, 0, xf)) <= 1e-9 * f);
 
 %!test
+%! % The lasso with about as many nonzeros as rows (neighbouring columns
+%! % correlated, a small lambda1): the dense A's Newton matrices come from
+%! % its cache of Gram columns, also where more columns are kept than A
+%! % has rows; the sparse A's are formed anew. Both meet the optimality
+%! % conditions and agree.
+%! randn('state', 15);
+%! m = 120;
+%! n = 480;
+%! A = randn(m, n);
+%! for j = 2:n
+%!   A(:, j) = 0.9 * A(:, j - 1) + sqrt(1 - 0.81) * A(:, j);
+%! end
+%! b = A * [randn(40, 1); zeros(n - 40, 1)] + randn(m, 1);
+%! l1 = 1e-3 * norm(A' * b, inf);
+%! [x, info] = fused_lasso_solve(A, b, l1, 0);
+%! [xs, info_s] = fused_lasso_solve(sparse(A), b, l1, 0);
+%! assert(info.converged && info_s.converged && nnz(x) > 0.8 * m);
+%! g = A' * (A * x - b);
+%! on = x ~= 0;
+%! assert(all(abs(g(on) + l1 * sign(x(on))) <= 1e-6 * l1));
+%! assert(all(abs(g(~on)) <= l1 * (1 + 1e-6)));
+%! f = objective(A, b, l1, 0, x);
+%! assert(abs(f - objective(A, b, l1, 0, xs)) <= 1e-9 * f);
+
+%!test
 %! % A warm start (x, the dual point and the penalty of a nearby solve)
 %! % reaches the same solution in fewer Newton steps; inputs unchanged.
 %! [A, b] = problem(50, 120, 13);
