@@ -231,7 +231,7 @@ function [x, y, state, history, iter, steps_total, kkt, r] = alm(A, b0, s, x, y,
   % when x is the caller's entry point, which has just been checked.
   r = [];
   if isempty(known)
-    r = A * (x / s) - b0;
+    r = times_sparse(A, x / s) - b0;
     [kkt, ~, denominator] = kkt_residual(A, b0, x / s, r, lam1 / s, lam2 / s);
     denominator = s * denominator;
   else
@@ -250,7 +250,7 @@ function [x, y, state, history, iter, steps_total, kkt, r] = alm(A, b0, s, x, y,
     x_old = x;
     [y, x, grad, steps, state.gram] = newton_inner(A, b, x_old, y, sigma, lam1, lam2, grad_tol, state.gram);
     steps_total = steps_total + steps;
-    r = A * (x / s) - b0;
+    r = times_sparse(A, x / s) - b0;
     [kkt, objective, denominator] = kkt_residual(A, b0, x / s, r, lam1 / s, lam2 / s);
     denominator = s * denominator;
     history.kkt(end + 1) = kkt;
