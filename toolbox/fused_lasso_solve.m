@@ -258,6 +258,19 @@ function [x, y, state, history, iter, steps_total, kkt, r] = alm(A, b0, s, x, y,
     history.sigma(end + 1) = sigma;
     history.newton_steps(end + 1) = steps;
     history.time(end + 1) = toc(start);
+    if kkt > tol && kkt <= 1e-3 && lam2 == 0 && lam1 > 0 && state.gram.on
+      % Near the solution the lasso's x mostly has the solution's support
+      % and signs already, and there the solution solves a linear system
+      % (polish): when it meets the tolerance, it ends the solve some
+      % outer iterations early, and exact to rounding.
+      [xp, rp, kkt_p, objective_p, state.gram] = polish(A, b0, x / s, lam1 / s, state.gram);
+      if kkt_p <= tol
+        [x, r, kkt] = deal(s * xp, rp, kkt_p);
+        history.kkt(end) = kkt;
+        history.objective(end) = objective_p;
+        history.time(end) = toc(start);
+      end
+    end
     if kkt <= tol
       break;
     end
@@ -287,6 +300,48 @@ function [x, y, state, history, iter, steps_total, kkt, r] = alm(A, b0, s, x, y,
     end
   end
   state.sigma = sigma;
+end
+
+function [x, r, kkt, objective, gram] = polish(A, b, x, lambda1, gram)
+% The lasso's solution on the support S of x with its signs s, where they
+% are the solution's: A(:, S)'*(A(:, S)*z - b) + lambda1*s = 0, by the
+% Cholesky factor of the Gram matrix from the cache, refined once against
+% the residual of z. Columns whose sign the system flips leave S (at
+% most three times). Returns the point, its residual, KKT residual and
+% objective, or kkt = Inf where no consistent point is found.
+  [kkt, objective, r] = deal(Inf, Inf, []);
+  S = find(x);
+  signs = sign(x(S));
+  if isempty(gram.Atb)
+    gram.Atb = A' * b;
+  end
+  for attempt = 1:3
+    if isempty(S) || numel(S) >= rows(A)
+      return;
+    end
+    [G, gram] = gram_block(A, gram, S);
+    [R, fail] = chol(G);
+    if fail
+      return;
+    end
+    z = R \ (R' \ (gram.Atb(S) - lambda1 * signs));
+    flip = sign(z) ~= signs;
+    if ~any(flip)
+      x = zeros(size(x));
+      x(S) = z;
+      r = times_sparse(A, x) - b;
+      g = A' * r;
+      z = z - R \ (R' \ (g(S) + lambda1 * signs));
+      if all(sign(z) == signs)
+        x(S) = z;
+        r = times_sparse(A, x) - b;
+      end
+      [kkt, objective] = kkt_residual(A, b, x, r, lambda1, 0);
+      return;
+    end
+    S = S(~flip);
+    signs = signs(~flip);
+  end
 end
 
 function [y, u, grad, steps, gram] = newton_inner(A, b, x, y, sigma, lam1, lam2, grad_tol, gram)
@@ -448,7 +503,7 @@ function gram = gram_cache(A, lambda2)
 % would grow it by a tenth. At most 4096 columns (128 MB); beyond, it
 % restarts from the step's own columns.
   gram = struct('on', ~issparse(A) && lambda2 == 0, 'pos', zeros(columns(A), 1), ...
-                'cols', zeros(0, 1), 'G', zeros(0, 0), 'limit', 4096);
+                'cols', zeros(0, 1), 'G', zeros(0, 0), 'limit', 4096, 'Atb', []);
 end
 
 function [S, gram] = gram_block(A, gram, k)
