@@ -222,6 +222,16 @@
 %! assert(abs(f - objective(A, b, l1, 0, xs)) <= 1e-9 * f);
 
 %!test
+%! % A at extreme scales (its Gram matrices would overflow or underflow)
+%! % with lambdas of the same scale: the unit problem's solution, scaled.
+%! [A, b] = problem(30, 60, 16);
+%! x = fused_lasso_solve(A, b, 0.5, 2, struct('tol', 1e-12));
+%! for c = [1e-300, 1e-160, 1e160, 1e300]
+%!   [xc, info] = fused_lasso_solve(c * A, b, 0.5 * c, 2 * c, struct('tol', 1e-12));
+%!   assert(info.converged && norm(c * xc - x) <= 1e-9 * norm(x));
+%! end
+
+%!test
 %! % A warm start (x, the dual point and the penalty of a nearby solve)
 %! % reaches the same solution in fewer Newton steps; inputs unchanged.
 %! [A, b] = problem(50, 120, 13);
