@@ -326,13 +326,13 @@ function [x, r, kkt, objective, gram] = polish(A, b, x, lambda1, gram)
 % most three times). Returns the point, its residual, KKT residual and
 % objective, or kkt = Inf where no consistent point is found.
   [kkt, objective, r] = deal(Inf, Inf, []);
-  S = find(x);
+  S = x ~= 0;
   signs = sign(x(S));
   if isempty(gram.Atb)
     gram.Atb = A' * b;
   end
   for attempt = 1:3
-    if isempty(S) || numel(S) >= rows(A)
+    if ~any(S) || nnz(S) >= rows(A)
       return;
     end
     [G, gram] = gram_block(A, gram, S);
@@ -355,7 +355,7 @@ function [x, r, kkt, objective, gram] = polish(A, b, x, lambda1, gram)
       [kkt, objective] = kkt_residual(A, b, x, r, lambda1, 0);
       return;
     end
-    S = S(~flip);
+    S(S) = ~flip;
     signs = signs(~flip);
   end
 end
@@ -480,19 +480,19 @@ function [d, gram] = newton_direction(A, v, keep, linked, sigma, grad, rtol, gra
     % over a sixth of A's columns it is read off A'*grad: a product with
     % all of A streams it at about six times the speed of copying M's
     % columns out of it (1000 by 3275, r = 974: 0.75 against 4.75 ms).
-    k = find(keep);
-    [G, gram] = gram_block(A, gram, k);
-    if 6 * numel(k) > numel(v)
+    r = nnz(keep);
+    [G, gram] = gram_block(A, gram, keep);
+    if 6 * r > numel(v)
       Mtg = A' * grad;
-      Mtg = Mtg(k);
+      Mtg = Mtg(keep);
     else
-      Mtg = A(:, k)' * grad;
+      Mtg = A(:, keep)' * grad;
     end
-    G(1:numel(k) + 1:end) = G(1:numel(k) + 1:end) + 1 / sigma;
+    G(1:r + 1:end) = G(1:r + 1:end) + 1 / sigma;
     [R, fail] = chol(G);
     check_factor(fail);
     t = zeros(numel(v), 1);
-    t(k) = R \ (R' \ Mtg);
+    t(keep) = R \ (R' \ Mtg);
     d = times_sparse(A, t) - grad;
     return;
   end
@@ -509,43 +509,53 @@ function [d, gram] = newton_direction(A, v, keep, linked, sigma, grad, rtol, gra
 end
 
 function gram = gram_cache(A, lambda2)
-% The Gram matrix A(:, cols)'*A(:, cols) of every column the lasso's
-% Newton steps have kept so far (dense A). A step's Newton matrix is then
-% a selection from it plus a Cholesky factor, where forming M'*M anew
-% costs twice the factor (m*r^2 against r^3/3 operations at m > r) and a
-% copy of M. The kept sets of successive steps and stages overlap almost
-% wholly. Storing columns copies the whole cache (O(size^2)), so a few
-% new columns are only multiplied out for the step, and stored when they
-% would grow it by a tenth. At most 4096 columns (128 MB); beyond, it
-% restarts from the step's own columns.
-  gram = struct('on', ~issparse(A) && lambda2 == 0, 'pos', zeros(columns(A), 1), ...
-                'cols', zeros(0, 1), 'G', zeros(0, 0), 'limit', 4096, 'Atb', []);
+% The Gram matrix G = A(:, cached)'*A(:, cached) of every column the
+% lasso's Newton steps have kept so far (dense A), in column order. A
+% step's Newton matrix is then a selection from it plus a Cholesky
+% factor, where forming M'*M anew costs twice the factor (m*r^2 against
+% r^3/3 operations at m > r) and a copy of M. The kept sets of successive
+% steps and stages overlap almost wholly. Storing columns copies the whole
+% cache (O(size^2)), so a few new columns are only multiplied out for the
+% step, and stored when they would grow it by a tenth. At most 4096
+% columns (128 MB); beyond, it restarts from the step's own columns.
+% Columns are selected by logical masks throughout: Octave copies by a
+% mask about ten times faster than by a list of indices (2000 by 10000,
+% 610 columns: 0.6 against 5.9 ms).
+  gram = struct('on', ~issparse(A) && lambda2 == 0, 'cached', false(columns(A), 1), ...
+                'G', zeros(0, 0), 'limit', 4096, 'Atb', []);
 end
 
-function [S, gram] = gram_block(A, gram, k)
-% S = A(:, k)'*A(:, k) for the column indices k, from the cache.
-  new = k(gram.pos(k) == 0);
-  if numel(new) >= max(32, 0.1 * numel(gram.cols))
-    if numel(gram.cols) + numel(new) > gram.limit
-      gram.pos(gram.cols) = 0;
-      gram.cols = zeros(0, 1);
+function [S, gram] = gram_block(A, gram, keep)
+% S = A(:, keep)'*A(:, keep) for the logical mask keep, from the cache.
+  new = keep & ~gram.cached;
+  count = nnz(new);
+  if count > 0 && count >= max(32, 0.1 * size(gram.G, 1))
+    if size(gram.G, 1) + count > gram.limit
+      gram.cached(:) = false;
       gram.G = zeros(0, 0);
-      new = k;
+      new = keep;
     end
-    An = A(:, new);
-    B = An' * A(:, gram.cols);
-    gram.G = [gram.G, B'; B, An' * An];
-    gram.pos(new) = numel(gram.cols) + (1:numel(new));
-    gram.cols = [gram.cols; new(:)];
+    all_ = gram.cached | new;
+    B = A(:, new)' * A(:, all_);
+    G = zeros(nnz(all_));
+    old = gram.cached(all_);
+    G(old, old) = gram.G;
+    fresh = new(all_);
+    G(fresh, :) = B;
+    G(:, fresh) = B';
+    gram.G = G;
+    gram.cached = all_;
+    new(:) = false;
   end
-  j = gram.pos(k);
-  if isempty(new) || all(j)
-    S = gram.G(j, j);
+  if ~any(new)
+    in = keep(gram.cached);
+    S = gram.G(in, in);
   else
-    fresh = j == 0;
-    S = zeros(numel(k));
-    S(~fresh, ~fresh) = gram.G(j(~fresh), j(~fresh));
-    B = A(:, new)' * A(:, k);
+    fresh = new(keep);
+    S = zeros(nnz(keep));
+    in = keep(gram.cached);
+    S(~fresh, ~fresh) = gram.G(in, in);
+    B = A(:, new)' * A(:, keep);
     S(fresh, :) = B;
     S(:, fresh) = B';
   end
