@@ -405,8 +405,8 @@ def lasso(t, raw):
         if case in JUDGED_IF_A_PEER_REACHES and all(p.seconds is None for p in peers.values()):
             judged = None
         t.row(f"{label}, vs the faster peer" + ("" if judged else " (no peer reached)"),
-              ours.seconds, faster, "s", judged, digits=3, shown=(ours.text(), None),
-              ratio_is_bound=is_bound)
+              ours.seconds, faster, "s", judged, digits=3,
+              shown=(ours.text(), f"> {faster:.2f} s" if is_bound else None), ratio_is_bound=is_bound)
         for m, name in LASSO_PEERS:
             p = peers[m]
             t.row(f"{label}, vs {name}", ours.seconds, p.lower_bound(), "s", per_peer.get(m),
