@@ -392,9 +392,12 @@ def lasso(t, raw):
               "than glmnet's; diabetes7 is judged only if a peer reaches.")
     for case, label, bound, per_peer in LASSO_CASES:
         mine = [r for r in runs if r[0] == case]
-        sizes = {len(r[3]) for r in mine}
-        best = [min(r[3][k] for r in mine) for k in range(sizes.pop())] if len(sizes) == 1 else None
-        by_method = lambda m: Reached([(r[2], r[3]) for r in mine if r[1] == m], best or [])
+        # A run with another number of objectives than most (a cut line) is left out.
+        count = max({len(r[3]) for r in mine}, key=lambda c: sum(len(r[3]) == c for r in mine),
+                    default=0)
+        mine = [r for r in mine if len(r[3]) == count]
+        best = [min(r[3][k] for r in mine) for k in range(count)]
+        by_method = lambda m: Reached([(r[2], r[3]) for r in mine if r[1] == m], best)
         ours = by_method("octave")
         peers = {m: by_method(m) for m, _ in LASSO_PEERS}
         # The faster peer: the smaller of the peers' times or lower bounds.
