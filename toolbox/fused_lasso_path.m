@@ -7,9 +7,10 @@ function [X, info] = fused_lasso_path(A, b, lambda1, lambda2, opts)
 %       0.5*||A*x - b||^2 + lambda1(k)*||x||_1 + lambda2(k)*sum(abs(diff(x)))
 %   (see fused_lasso_solve). lambda1 and lambda2 hold K values each (a
 %   single value stands for K copies); the problems are solved in the order
-%   given, each by fused_lasso_solve started from the one before: its x
-%   and its residual A*x - b scaled into the new problem's dual feasible
-%   set (by the smaller ratio of new to old weights). A decreasing lambda1
+%   given, each by fused_lasso_solve's method started from the one before
+%   (reusing the Gram matrices of A's columns it formed): its x and its
+%   residual A*x - b scaled into the new problem's dual feasible set (by
+%   the smaller ratio of new to old weights). A decreasing lambda1
 %   thus keeps every Newton system near the size of the solution's. The
 %   penalty starts afresh each time: the last one, grown large near the
 %   last solution, doubled the path's Newton steps where it was handed on
@@ -32,7 +33,8 @@ function [X, info] = fused_lasso_path(A, b, lambda1, lambda2, opts)
 %
 %   X is n-by-K, sparse when that takes less memory. info is a K-by-1
 %   struct array of the solves' info (fused_lasso_solve), with the fields
-%   lambda1 and lambda2 added.
+%   lambda1 and lambda2 added. A solve that ends at max_iter unconverged
+%   is reported by the warning lassowave:fused_lasso_path:noconvergence.
 %
 %   Example:
 %     A = randn(100, 300); x0 = zeros(300, 1); x0(1:10) = 3;
@@ -76,8 +78,10 @@ function [X, info] = fused_lasso_path(A, b, lambda1, lambda2, opts)
   solve_opts = struct('tol', field_or(opts, 'tol', []), 'max_iter', field_or(opts, 'max_iter', []));
   n = columns(A);
   dense = zeros(n, 0);
+  problem = [];    % ||A||_F and the lasso's Gram cache, shared by the solves
   for k = 1:K
-    [x, info_k] = fused_lasso_solve(A, b, lambda1(k), lambda2(k), solve_opts);
+    [x, info_k, problem] = fused_lasso_core('fused_lasso_path', A, b, lambda1(k), lambda2(k), ...
+                                            solve_opts, problem, tic);
     info_k.lambda1 = lambda1(k);
     info_k.lambda2 = lambda2(k);
     info(k, 1) = info_k;

@@ -1,0 +1,650 @@
+function [x, info, problem] = fused_lasso_core(caller, A, b, lambda1, lambda2, opts, problem, start)
+% The solve behind fused_lasso_solve and fused_lasso_path, on checked
+% arguments (see fused_lasso_solve's help for opts: tol, max_iter, sigma,
+% x0, y0); caller names the function in the warning on no convergence.
+% problem is [] on a first call, or what the last call on the same A
+% returned: ||A||_F, A's scale and the lasso's Gram cache, which the
+% solves of a path then share (a 1000 by 3275 design's cache costs as
+% much as several Newton steps to rebuild).
+  [m, n] = size(A);
+  tol = option(opts, 'tol', 1e-9);
+  max_iter = option(opts, 'max_iter', 200);
+  sigma = option(opts, 'sigma', []);
+  x0 = option(opts, 'x0', []);
+  y0 = option(opts, 'y0', []);
+  if isempty(problem)
+    % ||A||_F from the plain sum of squares, a sixth of norm(A, 'fro')'s
+    % time (it scales against overflow); norm only where that over- or
+    % underflows.
+    normF = full(sqrt(sumsq(A(:))));
+    if ~(isfinite(normF) && normF > sqrt(realmin))
+      normF = norm(A, 'fro');
+    end
+    % The Gram matrices overflow for ||A||_F beyond about 1e150, and lose
+    % their digits to underflow below 1e-150: far outside 1e+-100, A is
+    % scaled by a power of two c (exactly) with x/c and c*lambda, which
+    % leaves A*x and the objective as they were.
+    c = 1;
+    if normF > 0 && (normF > 1e100 || normF < 1e-100)
+      c = 2 ^ -round(log2(normF));
+    end
+    problem = struct('normF', c * normF, 'c', c, 'gram', gram_cache(A));
+  end
+  normF = problem.normF;
+  c = problem.c;
+  if c ~= 1
+    [A, lambda1, lambda2, x0] = deal(c * A, c * lambda1, c * lambda2, x0 / c);
+  end
+  % A large first penalty (sigma*||A||^2 in the hundreds) makes the first
+  % proximal step most of the solve; the Newton systems are solved
+  % directly, so their conditioning costs little. min(m, n)/||A||_F^2 is
+  % 1/(mean square singular value), a cheap stand-in for 1/||A||^2.
+  % From a warm start (x0) 25 times that: the solution is near, so larger
+  % proximal steps save outer iterations, while the Newton steps, whose
+  % kinks come closer as sigma grows, still take few cuts (measured on a
+  % lasso path: 0.6 of the time at 25, and more again beyond 125).
+  if isempty(sigma)
+    sigma = 256 * min(m, n) / max(normF ^ 2, realmin);
+    if ~isempty(x0)
+      sigma = 25 * sigma;
+    end
+  end
+
+  history = struct('kkt', [], 'objective', [], 'sigma', [], 'newton_steps', [], 'time', []);
+  if isempty(x0)
+    x = zeros(n, 1);
+    residual = -b;
+  else
+    x = full(double(x0));
+    residual = times_sparse(A, x) - b;
+  end
+  y = residual;
+  [kkt, ~, denominator, g] = kkt_residual(A, b, x, residual, lambda1, lambda2);
+  iter = 0;
+  steps_total = 0;
+  if kkt > tol
+    % Units in which ||b|| = 1: the tolerances below are then relative ones.
+    % x and the residual y scale alike, so sigma carries over (s2/s1 = 1).
+    % Scaling is switched off for an ||b|| above 1e7 (1/||b|| < 1e-7);
+    % the iteration is the same in either units.
+    scale = 1 / max(norm(b), realmin);
+    [sigma, s] = gravenmor(sigma, scale, scale, lambda1, lambda2);
+    x = s * x;
+    y = s * y;
+    if isempty(x0)
+      % From x = 0 the first inner solve starts at y = 0, where u = 0 and
+      % the Jacobian is empty: its first direction is -b, and the
+      % backtracking along it lets the kept set grow from nothing. From
+      % y = -b nearly every position would be kept at first.
+      y = zeros(m, 1);
+    end
+    % Continuation: from x = 0, lambda1 above about a tenth of
+    % ||A'*b||_inf keeps few positions, so the first Newton systems are
+    % small; each stage ends loosely (1e-4) and hands x, y and sigma on.
+    % Each stage starts from the last one's dual point scaled into the new
+    % dual feasible set, so its first step keeps about the last solution's
+    % positions. Only for the lasso: with the TV term the groups the
+    % first steps form keep the systems small already, and the stages
+    % cost more than they save (measured: 2.3 times the time at 2000 by
+    % 10000).
+    lam1_top = norm(g, inf);
+    stages = lambda1;
+    if isempty(x0) && lambda1 > 0 && lambda2 == 0
+      while stages(1) < 0.1 * lam1_top
+        stages = [10 * stages(1), stages];
+      end
+    end
+    state = struct('sigma', sigma, 'sigma_max', 1e8 * sigma, 'sigma_min', 1e-4 * sigma, ...
+                   'gram', problem.gram);
+    state.gram.on = ~issparse(A) && lambda2 == 0;
+    if ~isempty(y0)
+      y = s * full(double(y0));
+    elseif ~isempty(x0) && lambda2 == 0 && lambda1 > 0
+      % x0's residual y (the dual point of other weights) is scaled into
+      % the dual feasible set ||A'*y||_inf <= lambda1 (g = A'*y): the first
+      % step then keeps about x0's positions, not every one whose gradient
+      % exceeds lambda1.
+      y = y * min(1, lambda1 / max(norm(g, inf), realmin));
+    end
+    for k = 1:numel(stages)
+      final = k == numel(stages);
+      if k > 1
+        % The same for the last stage's dual point: feasible for the
+        % stage's lambdas when scaled with them.
+        y = y * stages(k) / stages(k - 1);
+      end
+      lam1 = s * stages(k);
+      lam2 = s * lambda2 * stages(k) / lambda1;
+      if final
+        [lam1, lam2] = deal(s * lambda1, s * lambda2);
+        [stage_tol, stage_iter] = deal(tol, max_iter);
+      else
+        [stage_tol, stage_iter] = deal(max(tol, 1e-4), 50);
+      end
+      if k == 1
+        known = [kkt, s * denominator];   % x is still the entry's
+      else
+        known = [];
+      end
+      [x, y, state, h, iter, steps, kkt, residual] = alm(A, b, s, x, y, state, lam1, lam2, stage_tol, ...
+                                               stage_iter, normF, start, known);
+      steps_total = steps_total + steps;
+      if final
+        history = h;
+      end
+    end
+    sigma = state.sigma;
+    problem.gram = state.gram;
+    x = x / s;
+    y = residual;
+    if isempty(y)   % max_iter = 0
+      y = A * x - b;
+    end
+  end
+  x = c * x;
+  info = struct('iterations', iter, 'newton_steps', steps_total, 'kkt', kkt, ...
+                'converged', kkt <= tol, 'time', toc(start), 'y', y, 'sigma', sigma, ...
+                'history', history);
+  if ~info.converged
+    warning(['lassowave:' caller ':noconvergence'], ...
+            '%s: no convergence in %d iterations (relative KKT residual %.3g, tolerance %.3g).', ...
+            caller, max_iter, kkt, tol);
+  end
+end
+
+function [x, y, state, history, iter, steps_total, kkt, r] = alm(A, b0, s, x, y, state, lam1, lam2, ...
+                                                               tol, max_iter, normF, start, known)
+% Outer iterations in the scaled units (b = s*b0, x and y scaled alike)
+% from x and y, to a relative KKT residual of tol or max_iter iterations;
+% the residual is taken in the caller's units, as it is reported.
+  b = s * b0;
+  history = struct('kkt', [], 'objective', [], 'sigma', [], 'newton_steps', [], 'time', []);
+  sigma = state.sigma;
+  count_raise = 0;
+  count_lower = 0;
+  steps_total = 0;
+  % The residual at x and its denominator, in these units: given (known)
+  % when x is the caller's entry point, which has just been checked.
+  r = [];
+  if isempty(known)
+    r = times_sparse(A, x / s) - b0;
+    [kkt, ~, denominator] = kkt_residual(A, b0, x / s, r, lam1 / s, lam2 / s);
+    denominator = s * denominator;
+  else
+    kkt = known(1);
+    denominator = known(2);
+  end
+  kkt_scale = kkt;    % the inner tolerance follows the outer residual
+  iter = 0;
+  for iter = 1:max_iter
+    % The inner gradient's effect on the next x is sigma*A'*grad, and
+    % ||A'*grad|| <= ||A||_F*||grad||: asking ||grad|| to be a tenth of
+    % the current KKT residual (in gradient units) keeps the inner error
+    % below the outer progress, so the outer loop converges as exact
+    % proximal-point steps would; it tightens as the outer residual falls.
+    grad_tol = 0.1 * max(kkt_scale, 0.5 * tol) * denominator / max(normF, realmin);
+    x_old = x;
+    [y, x, grad, steps, state.gram] = newton_inner(A, b, x_old, y, sigma, lam1, lam2, grad_tol, state.gram);
+    steps_total = steps_total + steps;
+    r = times_sparse(A, x / s) - b0;
+    [kkt, objective, denominator] = kkt_residual(A, b0, x / s, r, lam1 / s, lam2 / s);
+    denominator = s * denominator;
+    history.kkt(end + 1) = kkt;
+    history.objective(end + 1) = objective;
+    history.sigma(end + 1) = sigma;
+    history.newton_steps(end + 1) = steps;
+    history.time(end + 1) = toc(start);
+    if kkt > tol && kkt <= 1e-3 && lam2 == 0 && lam1 > 0 && state.gram.on
+      % Near the solution the lasso's x mostly has the solution's support
+      % and signs already, and there the solution solves a linear system
+      % (polish): when it meets the tolerance, it ends the solve some
+      % outer iterations early, and exact to rounding.
+      [xp, rp, kkt_p, objective_p, state.gram] = polish(A, b0, x / s, lam1 / s, state.gram);
+      if kkt_p <= tol
+        [x, r, kkt] = deal(s * xp, rp, kkt_p);
+        history.kkt(end) = kkt;
+        history.objective(end) = objective_p;
+        history.time(end) = toc(start);
+      end
+    end
+    if kkt <= tol
+      break;
+    end
+    kkt_scale = min(kkt_scale, kkt);
+    % Tallies. The primal residual ||A'*y + z|| = ||x - x_old||/sigma is
+    % what a larger sigma shrinks faster (the proximal step goes further);
+    % the dual residual ||A'*grad||, from the gradient the inner solve
+    % left (the same units), is what a smaller sigma shrinks (phi gets
+    % better conditioned). The inner solve normally leaves a tenth of the primal
+    % residual, so sigma climbs and the outer loop turns superlinear; when
+    % Newton stalls, the dual residual dominates and sigma comes down.
+    primal = norm(x - x_old) / sigma;
+    dual = norm(A' * grad);
+    if primal > dual
+      count_raise = count_raise + 1;
+    elseif dual > primal
+      count_lower = count_lower + 1;
+    end
+    if lam2 > 0
+      % Step factor 5 (factor_switch 0): with the first penalty already
+      % large, few raises are needed, and the last y stays a close start.
+      [sigma, count_raise, count_lower] = ...
+          sandrevo(sigma, state.sigma_max, state.sigma_min, count_raise, count_lower, iter, 0);
+    else
+      [sigma, count_raise, count_lower] = ...
+          quorbel(sigma, state.sigma_max, state.sigma_min, count_raise, count_lower, iter, -1);
+    end
+  end
+  state.sigma = sigma;
+end
+
+function [x, r, kkt, objective, gram] = polish(A, b, x, lambda1, gram)
+% The lasso's solution on the support S of x with its signs s, where they
+% are the solution's: A(:, S)'*(A(:, S)*z - b) + lambda1*s = 0, by the
+% Cholesky factor of the Gram matrix from the cache, refined once against
+% the residual of z. Columns whose sign the system flips leave S (at
+% most three times). Returns the point, its residual, KKT residual and
+% objective, or kkt = Inf where no consistent point is found.
+  [kkt, objective, r] = deal(Inf, Inf, []);
+  S = x ~= 0;
+  signs = sign(x(S));
+  if isempty(gram.Atb)
+    gram.Atb = A' * b;
+  end
+  for attempt = 1:3
+    if ~any(S) || nnz(S) >= rows(A)
+      return;
+    end
+    [G, gram] = gram_block(A, gram, S);
+    [R, fail] = chol(G);
+    if fail
+      return;
+    end
+    z = R \ (R' \ (gram.Atb(S) - lambda1 * signs));
+    flip = sign(z) ~= signs;
+    if ~any(flip)
+      x = zeros(size(x));
+      x(S) = z;
+      r = times_sparse(A, x) - b;
+      g = A' * r;
+      z = z - R \ (R' \ (g(S) + lambda1 * signs));
+      if all(sign(z) == signs)
+        x(S) = z;
+        r = times_sparse(A, x) - b;
+      end
+      [kkt, objective] = kkt_residual(A, b, x, r, lambda1, 0);
+      return;
+    end
+    S(S) = ~flip;
+    signs = signs(~flip);
+  end
+end
+
+function [y, u, grad, steps, gram] = newton_inner(A, b, x, y, sigma, lam1, lam2, grad_tol, gram)
+% Minimizes phi(y) from the given y (the last inner solution: the dual
+% optimum does not depend on the outer iteration, so it is a good start)
+% until ||grad phi|| <= grad_tol, and returns y, u = prox_{sigma p}(x -
+% sigma*A'*y), the final gradient and the number of Newton steps.
+  max_steps = 50;
+  Aty = A' * y;
+  [phi, u, v, keep] = phi_at(y, Aty, b, x, sigma, lam1, lam2);
+  grad = y + b - times_sparse(A, u);
+  grad_norm = norm(grad);
+  steps = 0;
+  while grad_norm > grad_tol && steps < max_steps
+    steps = steps + 1;
+    % An inexact Newton step keeps its fast local convergence when the
+    % system's relative residual falls with the gradient; looser than 1e-5
+    % the directions cost more backtracking than the iterations save.
+    [d, gram] = newton_direction(A, v, keep, lam2 > 0, sigma, grad, ...
+                                 min(1e-5, max(grad_tol, 1e-3 * grad_norm)), gram);
+    Atd = A' * d;
+    slope = grad' * d;
+    % Armijo backtracking on phi. Near the solution the decrease a Newton
+    % step promises (-slope, about ||grad||^2) falls below the rounding of
+    % phi's terms while the gradient is still worth reducing; there the
+    % full step is taken when it cuts the gradient norm by a tenth, and
+    % otherwise the inner solve has reached its precision and stops
+    % (backtracking by a decrease test that is rounding noise only
+    % wanders). phi is strongly convex, so both tests only accept progress.
+    resolution = 16 * eps * phi_magnitude(y, b, u, x, sigma, lam1, lam2);
+    alpha = 1;
+    accepted = false;
+    while alpha > 1e-12
+      y_t = y + alpha * d;
+      Aty_t = Aty + alpha * Atd;
+      [phi_t, u_t, v_t, keep_t] = phi_at(y_t, Aty_t, b, x, sigma, lam1, lam2);
+      if -slope <= resolution
+        grad_t = y_t + b - times_sparse(A, u_t);
+        accepted = norm(grad_t) < 0.9 * grad_norm;
+        break;
+      elseif phi_t <= phi + 1e-4 * alpha * slope
+        grad_t = y_t + b - times_sparse(A, u_t);
+        accepted = true;
+        break;
+      end
+      alpha = alpha / 2;
+    end
+    if ~accepted
+      break;    % no progress possible at this precision
+    end
+    y = y_t;
+    Aty = Aty_t;
+    phi = phi_t;
+    u = u_t;
+    v = v_t;
+    keep = keep_t;
+    grad = grad_t;
+    grad_norm = norm(grad);
+  end
+end
+
+function z = times_sparse(A, u)
+% A*u read from u's nonzero columns only: a full A times a sparse u does
+% that without copying the columns (six times faster than A(:, k)*u(k)
+% at 2000 by 10000 with 800 nonzeros); a sparse A by its column selection.
+  if issparse(A)
+    k = find(u);
+    z = A(:, k) * reshape(u(k), [], 1);   % u(k) of a 1-by-1 u and empty k is 0-by-0
+  else
+    z = A * sparse(u);
+  end
+end
+
+function [phi, u, v, keep] = phi_at(y, Aty, b, x, sigma, lam1, lam2)
+% phi(y) without its constant -||x||^2/(2*sigma), the prox u, the TV
+% solution v before the soft threshold and the positions it keeps.
+  w = x - sigma * Aty;
+  [u, v, keep] = prox(w, sigma * lam1, sigma * lam2);
+  phi = 0.5 * (y' * y) + b' * y + (u' * w - 0.5 * (u' * u)) / sigma - penalty(u, lam1, lam2);
+end
+
+function s = phi_magnitude(y, b, u, x, sigma, lam1, lam2)
+% The size of the terms phi is summed from: its rounding is a few eps of it.
+  s = 0.5 * (y' * y) + abs(b' * y) + (abs(u' * (x - u)) + 0.5 * (u' * u) + 0.5 * (x' * x)) / sigma ...
+      + penalty(u, lam1, lam2);
+end
+
+function [u, v, keep] = prox(w, t1, t2)
+% prox of t1*||.||_1 + t2*TV: the soft threshold of the TV denoising.
+  if t2 > 0
+    v = zelmonte(w, t2);
+  else
+    v = w;
+  end
+  if t1 > 0
+    keep = abs(v) > t1;
+    u = zeros(size(v));
+    u(keep) = v(keep) - t1 * sign(v(keep));
+  else
+    keep = true(size(v));
+    u = v;
+  end
+end
+
+function p = penalty(x, lam1, lam2)
+  p = lam1 * sum(abs(x));
+  if lam2 > 0
+    p = p + lam2 * sum(abs(diff(x)));
+  end
+end
+
+function [d, gram] = newton_direction(A, v, keep, linked, sigma, grad, rtol, gram)
+% Solves (I + sigma*A*J*A')*d = -grad with J = W*W' (see the help), to a
+% relative residual of rtol where it is solved iteratively.
+  if gram.on && any(keep) && nnz(keep) < 1.5 * size(A, 1)
+    % The lasso's M = A(:, keep), by the Gram matrix G = M'*M from the
+    % cache. M'*grad is formed from grad itself: near the solution grad
+    % is far smaller than the terms y + b - A*u it is the sum of, and
+    % M'*y + M'*b - G*u(keep) would lose it to rounding. Where M has
+    % over a sixth of A's columns it is read off A'*grad: a product with
+    % all of A streams it at about six times the speed of copying M's
+    % columns out of it (1000 by 3275, r = 974: 0.75 against 4.75 ms).
+    r = nnz(keep);
+    [G, gram] = gram_block(A, gram, keep);
+    if 6 * r > numel(v)
+      Mtg = A' * grad;
+      Mtg = Mtg(keep);
+    else
+      Mtg = A(:, keep)' * grad;
+    end
+    G(1:r + 1:end) = G(1:r + 1:end) + 1 / sigma;
+    [R, fail] = chol(G);
+    check_factor(fail);
+    t = zeros(numel(v), 1);
+    t(keep) = R \ (R' \ Mtg);
+    d = times_sparse(A, t) - grad;
+    return;
+  end
+  M = jacobian_columns(A, v, keep, linked);
+  [m, r] = size(M);
+  if r == 0
+    d = -grad;
+  elseif r < m
+    % Sherman-Morrison-Woodbury: (I + sigma*M*M')^-1 = I - M*(I/sigma + M'*M)^-1*M'.
+    d = M * spd_solve(M, 1 / sigma, true, M' * grad, rtol) - grad;
+  else
+    d = -spd_solve(sqrt(sigma) * M, 1, false, grad, rtol);
+  end
+end
+
+function gram = gram_cache(A)
+% The Gram matrix G = A(:, cached)'*A(:, cached) of every column the
+% lasso's Newton steps have kept so far (dense A), in column order. A
+% step's Newton matrix is then a selection from it plus a Cholesky
+% factor, where forming M'*M anew costs twice the factor (m*r^2 against
+% r^3/3 operations at m > r) and a copy of M. The kept sets of successive
+% steps and stages overlap almost wholly. Storing columns copies the whole
+% cache (O(size^2)), so a few new columns are only multiplied out for the
+% step, and stored when they would grow it by a tenth. At most 4096
+% columns (128 MB); beyond, it restarts from the step's own columns.
+% Columns are selected by logical masks throughout: Octave copies by a
+% mask about ten times faster than by a list of indices (2000 by 10000,
+% 610 columns: 0.6 against 5.9 ms).
+  gram = struct('on', false, 'cached', false(columns(A), 1), ...
+                'G', zeros(0, 0), 'limit', 4096, 'Atb', []);
+end
+
+function [S, gram] = gram_block(A, gram, keep)
+% S = A(:, keep)'*A(:, keep) for the logical mask keep, from the cache.
+  new = keep & ~gram.cached;
+  count = nnz(new);
+  if count > 0 && count >= max(32, 0.1 * size(gram.G, 1))
+    if size(gram.G, 1) + count > gram.limit
+      gram.cached(:) = false;
+      gram.G = zeros(0, 0);
+      new = keep;
+    end
+    all_ = gram.cached | new;
+    B = A(:, new)' * A(:, all_);
+    G = zeros(nnz(all_));
+    old = gram.cached(all_);
+    G(old, old) = gram.G;
+    fresh = new(all_);
+    G(fresh, :) = B;
+    G(:, fresh) = B';
+    gram.G = G;
+    gram.cached = all_;
+    new(:) = false;
+  end
+  if ~any(new)
+    in = keep(gram.cached);
+    S = gram.G(in, in);
+  else
+    fresh = new(keep);
+    S = zeros(nnz(keep));
+    in = keep(gram.cached);
+    S(~fresh, ~fresh) = gram.G(in, in);
+    B = A(:, new)' * A(:, keep);
+    S(fresh, :) = B;
+    S(:, fresh) = B';
+  end
+end
+
+function M = jacobian_columns(A, v, keep, linked)
+% M = A*W, W an orthonormal basis (n-by-r) of the range of the prox's
+% Jacobian J = W*W', formed from A's columns directly: without the TV term
+% (lambda2 = 0), W's columns are unit columns on the kept positions, so M
+% is a column selection. With it, lunderjack's groups of equal neighbours
+% of v: a column 1/sqrt(len) on each kept group (a column of H), so M's
+% column is the group's sum of A's columns over sqrt(len), and a unit
+% column on each kept position in no group (d = 1). The soft threshold
+% keeps or drops a group whole (one value), so a group is kept when any of
+% its rows is.
+  if ~linked
+    M = A(:, keep);
+    return;
+  end
+  n = numel(v);
+  if n > 1
+    pattern = double(v(2:end) == v(1:end - 1));
+  else
+    pattern = [];
+  end
+  [d, H] = lunderjack(pattern);
+  single = keep & d == 1;
+  H = H(:, any(H(keep, :), 1));
+  [rows_, group] = find(H);
+  k = size(H, 2);
+  if issparse(A)
+    G = sparse(size(A, 1), k);
+  else
+    G = zeros(size(A, 1), k);
+  end
+  % Each group is a run of neighbours: first and last row of each column.
+  first = accumarray(group, rows_, [k, 1], @min);
+  last = accumarray(group, rows_, [k, 1], @max);
+  for j = 1:k
+    G(:, j) = sum(A(:, first(j):last(j)), 2) / sqrt(last(j) - first(j) + 1);
+  end
+  % The columns in position order, as W = [singletons, groups] sorted.
+  M = [A(:, single), G];
+end
+
+function t = spd_solve(M, c, gram, g, rtol)
+% S*t = g for S = c*I + M'*M (gram) or c*I + M*M' (not gram), symmetric
+% positive definite of order k, by the cheapest of three ways, counted in
+% floating-point operations, dense BLAS-3 work ten times faster per
+% operation than sparse or memory-bound work (OpenBLAS, one core):
+%   conjugate gradients on S, applied as two products with M (never
+%     formed), preconditioned by diag(S), to the relative residual rtol
+%     the Newton step needs: 4*nnz(M) + 6*k per iteration. For a sparse M
+%     it is tried first, with as many iterations as a factorization would
+%     cost; the Gram matrix of a random sparse design is well conditioned
+%     and needs few dozen, while its Cholesky factor fills in. It is the
+%     only way for k above 6000 (k^3/3 beyond 7e10 operations).
+%   a sparse Cholesky factor with an AMD order, where symbfact's column
+%     counts (known before factoring) put it below the dense one:
+%     sum(count.^2) against (k^3/3)/10; fenwarix and hobrinth solve with it.
+%   a dense Cholesky factor (S formed by a BLAS-3 product): k^3/3 + the
+%     product; the choice for a dense M and wherever the sparse factor
+%     would fill in.
+  k = ifelse_size(M, gram);
+  if issparse(M) || k > 6000
+    budget = (k ^ 3 / 30) / (4 * nnz(M) + 6 * k);
+    if k > 6000
+      budget = 1000;
+    end
+    [t, converged] = cg_solve(M, c, gram, g, rtol, max(10, min(1000, floor(budget))));
+    if converged || k > 6000
+      return;
+    end
+  end
+  if issparse(M)
+    if gram
+      S = M' * M;
+    else
+      S = M * M';
+    end
+    S = S + c * speye(k);
+    p = amd(S);
+    S = S(p, p);
+    count = symbfact(S);
+    if sum(count .^ 2) < (k ^ 3 / 3) / 10
+      [R, fail] = chol(S);
+      check_factor(fail);
+      t = zeros(k, 1);
+      t(p) = hobrinth(R', fenwarix(R, g(p)));
+      return;
+    end
+    M = full(M);
+  end
+  if gram
+    S = M' * M;
+  else
+    S = M * M';
+  end
+  S(1:k + 1:end) = S(1:k + 1:end) + c;
+  [R, fail] = chol(S);
+  check_factor(fail);
+  % A dense factor is solved densely (two BLAS-2 triangular solves);
+  % copying it into sparse storage for fenwarix would cost more.
+  t = R \ (R' \ g);
+end
+
+function k = ifelse_size(M, gram)
+  if gram
+    k = size(M, 2);
+  else
+    k = size(M, 1);
+  end
+end
+
+function [t, converged] = cg_solve(M, c, gram, g, rtol, max_it)
+% Preconditioned conjugate gradients on S (see spd_solve) from t = 0.
+  if gram
+    dg = c + full(sum(M .^ 2, 1))';
+  else
+    dg = c + full(sum(M .^ 2, 2));
+  end
+  t = zeros(size(g));
+  r = g;
+  z = r ./ dg;
+  p = z;
+  rz = r' * z;
+  goal = rtol * norm(g);
+  converged = false;
+  for it = 1:max_it
+    if gram
+      q = c * p + M' * (M * p);
+    else
+      q = c * p + M * (M' * p);
+    end
+    alpha = rz / (p' * q);
+    t = t + alpha * p;
+    r = r - alpha * q;
+    if norm(r) <= goal
+      converged = true;
+      return;
+    end
+    z = r ./ dg;
+    rz_new = r' * z;
+    p = z + (rz_new / rz) * p;
+    rz = rz_new;
+  end
+end
+
+function check_factor(fail)
+  if fail
+    error('fused_lasso_solve: the Newton matrix is not numerically positive definite.');
+  end
+end
+
+function [kkt, objective, denominator, g] = kkt_residual(A, b, x, r, lambda1, lambda2)
+% The relative KKT residual of x from the optimality condition
+% x = prox_p(x - g), g = A'*r with the residual r = A*x - b, the objective
+% at x, and the residual's denominator (0 only for b = 0 at x = 0, which
+% is optimal).
+  g = A' * r;
+  denominator = norm(b) + norm(x) + norm(g);
+  kkt = norm(x - prox(x - g, lambda1, lambda2)) / max(denominator, realmin);
+  objective = 0.5 * (r' * r) + penalty(x, lambda1, lambda2);
+end
+
+function value = option(opts, name, default)
+  if isfield(opts, name) && ~isempty(opts.(name))
+    value = opts.(name);
+  else
+    value = default;
+  end
+end
