@@ -74,12 +74,14 @@ gbench() {  # name, then extra arguments
     note_failure "$name" $?
 }
 
-# Octave scripts: their RESULT lines into $out/<script>.txt.
+# Octave scripts: their RESULT lines into $out/<script>.txt. A script stopped
+# at its time limit would otherwise dump its workspace (over 100 MB for some)
+# into bench/, where run() executes it.
 octave_run() {  # script, then statements run before it
   local script=$1 pre=${2:-}
   step "octave $script"
   "${limit[@]}" "$octave" --norc --quiet --eval \
-    "addpath('$build/octave', '$build/bench/octave'); $pre run('$src/bench/$script.m')" \
+    "crash_dumps_octave_core(false); addpath('$build/octave', '$build/bench/octave'); $pre run('$src/bench/$script.m')" \
     > "$out/$script.txt" 2> "$out/$script.err"
   local rc=$?
   grep -v 'execution_exception' "$out/$script.err" >&2
