@@ -480,6 +480,20 @@ def scalars(t, raw):
 # What keeps a target out of reach when it is missed, by the start of its
 # row; bench/README.md lists every missed row of the latest table with this.
 REASONS = {
+    "fused_lasso_solve 2000×10000 vs FISTA":
+        "FISTA needs only about 80 iterations on this well-conditioned Gaussian design, "
+        "each two matrix-vector products; the solver's first outer iterations take some 50 "
+        "Newton steps, most of them cut short by the line search as the groups of the "
+        "total-variation prox change under them. It is 3× faster, not 10×.",
+    "fused_lasso_solve 500×2000 vs FISTA":
+        "at 500×2000 both take a few hundredths of a second; on OpenBLAS FISTA's "
+        "matrix-vector products got five times faster than on the reference BLAS of the "
+        "earlier tables, the solver's Newton steps much less.",
+    "dense 2000×10000, vs scikit-learn":
+        "each Newton step reads all of A once (A'*d for the line search), and the "
+        "continuation's last stage needs about a dozen steps while the kept set grows "
+        "from 35 to 600 columns; scikit-learn's coordinate descent sweeps mostly the "
+        "active columns. 0.5 to 0.7 of its time, not 0.5.",
     "ostrevin 1D 2^20, L=5, ":
         "Octave's own output floor, creating the results (yh alone 40 MiB) and writing "
         "them once, takes about as long as PyWavelets' whole call or longer: yh is larger "
