@@ -61,8 +61,8 @@ function [X, info] = fused_lasso_path(A, b, lambda1, lambda2, opts)
     if ~isscalar(lambda2)
       error('fused_lasso_path: argument 4 (lambda2) must be a single value when lambda1 is empty (the default grid).');
     end
-    nlambda = field_or(opts, 'nlambda', 100);
-    ratio = field_or(opts, 'lambda_ratio', 1e-3);
+    nlambda = option(opts, 'nlambda', 100);
+    ratio = option(opts, 'lambda_ratio', 1e-3);
     if ~(isscalar(nlambda) && nlambda >= 1 && nlambda == fix(nlambda)) || ~(isscalar(ratio) && ratio > 0 && ratio <= 1)
       error('fused_lasso_path: opts.nlambda must be a positive integer and opts.lambda_ratio in (0, 1].');
     end
@@ -75,7 +75,7 @@ function [X, info] = fused_lasso_path(A, b, lambda1, lambda2, opts)
   lambda1 = repmat(lambda1(:), K / numel(lambda1), 1);
   lambda2 = repmat(lambda2(:), K / numel(lambda2), 1);
 
-  solve_opts = struct('tol', field_or(opts, 'tol', []), 'max_iter', field_or(opts, 'max_iter', []));
+  solve_opts = struct('tol', option(opts, 'tol', []), 'max_iter', option(opts, 'max_iter', []));
   n = columns(A);
   dense = zeros(n, 0);
   problem = [];    % ||A||_F and the lasso's Gram cache, shared by the solves
@@ -113,14 +113,6 @@ function check_weights(value, k, name)
   if ~isnumeric(value) || ~isreal(value) || (~isempty(value) && ~isvector(value)) ...
      || ~all(value(:) >= 0 & isfinite(value(:)))
     error('fused_lasso_path: argument %d (%s) must be a vector of finite nonnegative real values.', k, name);
-  end
-end
-
-function value = field_or(opts, name, default)
-  if isfield(opts, name) && ~isempty(opts.(name))
-    value = opts.(name);
-  else
-    value = default;
   end
 end
 

@@ -115,14 +115,6 @@ function check_weight(value, k, name)
   end
 end
 
-function value = option(opts, name, default)
-  if isfield(opts, name) && ~isempty(opts.(name))
-    value = opts.(name);
-  else
-    value = default;
-  end
-end
-
 %!test
 %! % A = I: the closed form soft(zelmonte(b, lambda2), lambda1).
 %! randn('state', 1);

@@ -96,7 +96,6 @@ function [x, info, problem] = fused_lasso_core(caller, A, b, lambda1, lambda2, o
     end
     state = struct('sigma', sigma, 'sigma_max', 1e8 * sigma, 'sigma_min', 1e-4 * sigma, ...
                    'gram', problem.gram);
-    state.gram.on = ~issparse(A) && lambda2 == 0;
     if ~isempty(y0)
       y = s * full(double(y0));
     elseif ~isempty(x0) && lambda2 == 0 && lambda1 > 0
@@ -194,7 +193,7 @@ function [x, y, state, history, iter, steps_total, kkt, r] = alm(A, b0, s, x, y,
     history.sigma(end + 1) = sigma;
     history.newton_steps(end + 1) = steps;
     history.time(end + 1) = toc(start);
-    if kkt > tol && kkt <= 1e-3 && lam2 == 0 && lam1 > 0 && state.gram.on
+    if kkt > tol && kkt <= 1e-3 && lam2 == 0 && lam1 > 0 && ~issparse(A)
       % Near the solution the lasso's x mostly has the solution's support
       % and signs already, and there the solution solves a linear system
       % (polish): when it meets the tolerance, it ends the solve some
@@ -392,7 +391,7 @@ end
 function [d, gram] = newton_direction(A, v, keep, linked, sigma, grad, rtol, gram)
 % Solves (I + sigma*A*J*A')*d = -grad with J = W*W' (see the help), to a
 % relative residual of rtol where it is solved iteratively.
-  if gram.on && any(keep) && nnz(keep) < 1.5 * size(A, 1)
+  if ~linked && ~issparse(A) && any(keep) && nnz(keep) < 1.5 * size(A, 1)
     % The lasso's M = A(:, keep), by the Gram matrix G = M'*M from the
     % cache. M'*grad is formed from grad itself: near the solution grad
     % is far smaller than the terms y + b - A*u it is the sum of, and
@@ -441,8 +440,7 @@ function gram = gram_cache(A)
 % Columns are selected by logical masks throughout: Octave copies by a
 % mask about ten times faster than by a list of indices (2000 by 10000,
 % 610 columns: 0.6 against 5.9 ms).
-  gram = struct('on', false, 'cached', false(columns(A), 1), ...
-                'G', zeros(0, 0), 'limit', 4096, 'Atb', []);
+  gram = struct('cached', false(columns(A), 1), 'G', zeros(0, 0), 'Atb', []);
 end
 
 function [S, gram] = gram_block(A, gram, keep)
@@ -450,7 +448,7 @@ function [S, gram] = gram_block(A, gram, keep)
   new = keep & ~gram.cached;
   count = nnz(new);
   if count > 0 && count >= max(32, 0.1 * size(gram.G, 1))
-    if size(gram.G, 1) + count > gram.limit
+    if size(gram.G, 1) + count > 4096
       gram.cached(:) = false;
       gram.G = zeros(0, 0);
       new = keep;
@@ -639,12 +637,4 @@ function [kkt, objective, denominator, g] = kkt_residual(A, b, x, r, lambda1, la
   denominator = norm(b) + norm(x) + norm(g);
   kkt = norm(x - prox(x - g, lambda1, lambda2)) / max(denominator, realmin);
   objective = 0.5 * (r' * r) + penalty(x, lambda1, lambda2);
-end
-
-function value = option(opts, name, default)
-  if isfield(opts, name) && ~isempty(opts.(name))
-    value = opts.(name);
-  else
-    value = default;
-  end
 end
