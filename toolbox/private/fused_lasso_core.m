@@ -260,32 +260,32 @@ function [x, r, kkt, objective, gram] = polish(A, b, x, lambda1, gram)
 % objective, or kkt = Inf where no consistent point is found.
   [kkt, objective, r] = deal(Inf, Inf, []);
   S = x ~= 0;
-  signs = sign(x(S));
+  sx = sign(x);
   for attempt = 1:3
     if ~any(S) || nnz(S) >= rows(A)
       return;
     end
-    [G, gram] = gram_block(A, gram, S);
+    [G, cols, gram] = gram_block(A, gram, S);
     [R, fail] = chol(G);
     if fail
       return;
     end
-    z = R \ (R' \ (columns_times(A, gram, S, b) - lambda1 * signs));
+    signs = sx(cols);
+    z = R \ (R' \ (columns_times(A, gram, cols, S, b) - lambda1 * signs));
     flip = sign(z) ~= signs;
     if ~any(flip)
       x = zeros(size(x));
-      x(S) = z;
+      x(cols) = z;
       r = times_sparse(A, x) - b;
-      z = z - R \ (R' \ (columns_times(A, gram, S, r) + lambda1 * signs));
+      z = z - R \ (R' \ (columns_times(A, gram, cols, S, r) + lambda1 * signs));
       if all(sign(z) == signs)
-        x(S) = z;
+        x(cols) = z;
         r = times_sparse(A, x) - b;
       end
       [kkt, objective] = kkt_residual(A, b, x, r, lambda1, 0);
       return;
     end
-    S(S) = ~flip;
-    signs = signs(~flip);
+    S(cols(flip)) = false;
   end
 end
 
@@ -410,13 +410,13 @@ function [d, gram] = newton_direction(A, v, keep, linked, sigma, grad, rtol, gra
     % is far smaller than the terms y + b - A*u it is the sum of, and
     % M'*y + M'*b - G*u(keep) would lose it to rounding.
     r = nnz(keep);
-    [G, gram] = gram_block(A, gram, keep);
-    Mtg = columns_times(A, gram, keep, grad);
+    [G, cols, gram] = gram_block(A, gram, keep);
+    Mtg = columns_times(A, gram, cols, keep, grad);
     G(1:r + 1:end) = G(1:r + 1:end) + 1 / sigma;
     [R, fail] = chol(G);
     check_factor(fail);
     t = zeros(numel(v), 1);
-    t(keep) = R \ (R' \ Mtg);
+    t(cols) = R \ (R' \ Mtg);
     d = times_sparse(A, t) - grad;
     return;
   end
@@ -433,105 +433,115 @@ function [d, gram] = newton_direction(A, v, keep, linked, sigma, grad, rtol, gra
 end
 
 function gram = gram_cache(A)
-% The Gram matrix G = A(:, cached)'*A(:, cached) of every column the
-% lasso's Newton steps have kept so far (dense A), in column order, and a
-% copy Ac = A(:, cached) of those columns. A step's Newton matrix is then
-% a selection from G plus a Cholesky factor, where forming M'*M anew costs
-% twice the factor (m*r^2 against r^3/3 operations at m > r) and a copy
-% of M; products with M' read Ac whole, where selecting M's columns from
-% A costs more than the product (2000 by 10000, 600 columns: a 4 to 7 ms
-% copy against a 0.5 ms product). The kept sets of successive steps and
-% stages overlap almost wholly. Storing columns copies the whole cache
-% (O(size^2)), so a few new columns are only multiplied out for the step,
-% and stored when they would grow it by a tenth. At most 4096 columns
-% (G: 128 MB) and 2^25 entries in Ac (256 MB); beyond, it restarts from
-% the step's own columns, or a larger set is not cached. Columns are
-% selected by logical masks throughout: Octave copies by a mask about ten
-% times faster than by a list of indices (2000 by 10000, 610 columns: 0.6
-% against 5.9 ms).
-  gram = struct('cached', false(columns(A), 1), 'G', zeros(0, 0), 'Ac', zeros(rows(A), 0));
+% The Gram matrix G = C'*C of every column the lasso's Newton steps have
+% kept so far (dense A), C = A(:, order) in the order the columns were
+% stored, with C itself as the blocks of columns stored together
+% (position(j): column j's place in C, 0 if not stored). A step's Newton
+% matrix is then a selection from G plus a Cholesky factor, where forming
+% M'*M anew costs twice the factor (m*r^2 against r^3/3 operations at
+% m > r) and a copy of M; products with M' read C's blocks, where
+% selecting M's columns out of A costs more than the product (2000 by
+% 10000, 600 columns: a 4 to 7 ms copy against a 0.5 ms product).
+% Storing appends a block: the old columns are never copied again, and G
+% grows by a border. The kept sets of successive steps and stages overlap
+% almost wholly; a few new columns are only multiplied out for the step,
+% and stored when they would grow the cache by a tenth. At most 4096
+% columns (G: 128 MB) and 2^25 entries in C (256 MB); beyond, it restarts
+% from the step's own columns, or a larger set is not cached.
+  gram = struct('position', zeros(columns(A), 1), 'order', zeros(0, 1), 'blocks', {{}}, ...
+                'G', zeros(0, 0));
 end
 
-function [S, gram] = gram_block(A, gram, keep)
-% S = A(:, keep)'*A(:, keep) for the logical mask keep, from the cache.
+function [S, cols, gram] = gram_block(A, gram, keep)
+% S = A(:, cols)'*A(:, cols), cols the columns of the logical mask keep:
+% those in the cache first, in its order, then the others ascending.
   limit = min(4096, floor(2 ^ 25 / rows(A)));
   if nnz(keep) > limit
+    cols = find(keep);
     M = A(:, keep);
     S = M' * M;
     return;
   end
-  new = keep & ~gram.cached;
+  new = keep & gram.position == 0;
   count = nnz(new);
-  if count > 0 && count >= max(32, 0.1 * size(gram.G, 1))
-    if size(gram.G, 1) + count > limit
+  if count > 0 && count >= max(32, 0.1 * numel(gram.order))
+    if numel(gram.order) + count > limit
       gram = gram_cache(A);
       new = keep;
     end
-    all_ = gram.cached | new;
-    Ac = A(:, all_);
-    fresh = new(all_);
-    B = Ac(:, fresh)' * Ac;
-    G = zeros(nnz(all_));
-    old = gram.cached(all_);
-    G(old, old) = gram.G;
-    G(fresh, :) = B;
-    G(:, fresh) = B';
-    gram.G = G;
-    gram.Ac = Ac;
-    gram.cached = all_;
+    N = A(:, new);
+    B = [cache_times(gram, N)', N' * N];
+    c = numel(gram.order);
+    gram.G = [gram.G, B(:, 1:c)'; B];
+    gram.blocks{end + 1} = N;
+    gram.order = [gram.order; find(new)];
+    gram.position(new) = c + 1:c + nnz(new);
     new(:) = false;
   end
-  in = keep(gram.cached);
+  in = keep(gram.order);
+  cols = gram.order(in);
   if ~any(new)
     S = gram.G(in, in);
+    return;
+  end
+  N = A(:, new);
+  if reads_cache(gram, in)
+    B = cache_times(gram, N)';
+    B = B(:, in);
   else
-    fresh = new(keep);
-    S = zeros(nnz(keep));
-    S(~fresh, ~fresh) = gram.G(in, in);
-    if reads_cache(gram, in)
-      N = A(:, new);
-      B = N' * gram.Ac;
-      S(fresh, ~fresh) = B(:, in);
-      S(~fresh, fresh) = B(:, in)';
-      S(fresh, fresh) = N' * N;
-    else
-      B = A(:, new)' * A(:, keep);
-      S(fresh, :) = B;
-      S(:, fresh) = B';
-    end
+    % N'*A(:, cols) from the cached columns' copy in ascending order.
+    [~, p] = sort(cols);
+    B = zeros(nnz(new), numel(cols));
+    B(:, p) = N' * A(:, keep & ~new);
+  end
+  S = [gram.G(in, in), B'; B, N' * N];
+  cols = [cols; find(new)];
+end
+
+function Z = cache_times(gram, V)
+% C'*V, block by block.
+  Z = zeros(numel(gram.order), columns(V));
+  k = 0;
+  for j = 1:numel(gram.blocks)
+    C = gram.blocks{j};
+    Z(k + 1:k + columns(C), :) = C' * V;
+    k = k + columns(C);
   end
 end
 
 function use = reads_cache(gram, in)
-% Whether a product with all of Ac beats copying the in columns it needs
+% Whether a product with all of C beats copying the in columns it needs
 % out of A: a copy by mask costs about as much per entry as 200
 % floating-point operations of a BLAS-3 product, or ten entries read by a
-% BLAS-2 one, so the cache is read whole while it is at most four times
-% the columns used.
+% BLAS-2 one, so C is read whole while it is at most four times the
+% columns used.
   use = numel(in) <= 4 * nnz(in);
 end
 
-function z = columns_times(A, gram, keep, v)
-% A(:, keep)'*v, the cached columns read from the cache's copy (see
-% reads_cache). Otherwise, for more than a sixth of A's columns, a
-% product with all of A, which streams it at about six times the speed of
-% copying the columns out (1000 by 3275, 974 columns: 0.75 against 4.75
-% ms), and for fewer a product with their copy.
-  new = keep & ~gram.cached;
-  in = keep(gram.cached);
+function z = columns_times(A, gram, cols, keep, v)
+% A(:, cols)'*v for gram_block's cols (of the mask keep): the cached
+% columns read from the cache's copy (see reads_cache). Otherwise, for
+% more than a sixth of A's columns, a product with all of A, which
+% streams it at about six times the speed of copying the columns out
+% (1000 by 3275, 974 columns: 0.75 against 4.75 ms), and for fewer a
+% product with their copy.
+  position = gram.position(cols);
+  new = position == 0;
+  in = keep(gram.order);
   if reads_cache(gram, in) && 6 * nnz(new) <= numel(keep)
-    z = zeros(nnz(keep), 1);
-    fresh = new(keep);
-    zc = gram.Ac' * v;
-    z(~fresh) = zc(in);
-    if any(fresh)
-      z(fresh) = A(:, new)' * v;
+    zc = cache_times(gram, v);
+    z = zeros(numel(cols), 1);
+    z(~new) = zc(position(~new));
+    if any(new)
+      z(new) = A(:, keep & gram.position == 0)' * v;   % cols(new) ascend
     end
   elseif 6 * nnz(keep) > numel(keep)
     z = A' * v;
-    z = z(keep);
+    z = z(cols);
   else
-    z = A(:, keep)' * v;
+    z = zeros(numel(keep), 1);
+    z(keep) = A(:, keep)' * v;
+    z = z(cols);
   end
 end
 
