@@ -48,7 +48,7 @@ function [X, info] = fused_lasso_path(A, b, lambda1, lambda2, opts)
   if nargin < 5 || isempty(opts)
     opts = struct();
   end
-  [A, b] = check_problem(A, b, 'fused_lasso_path');
+  [A, b, problem] = check_problem(A, b, 'fused_lasso_path');
   if ~isstruct(opts)
     error('fused_lasso_path: argument 5 (opts) must be a struct.');
   end
@@ -78,8 +78,7 @@ function [X, info] = fused_lasso_path(A, b, lambda1, lambda2, opts)
   solve_opts = struct('tol', option(opts, 'tol', []), 'max_iter', option(opts, 'max_iter', []));
   n = columns(A);
   dense = zeros(n, 0);
-  problem = [];    % ||A||_F and the lasso's Gram cache, shared by the solves
-  for k = 1:K
+  for k = 1:K   % problem: ||A||_F and the lasso's Gram cache, shared by the solves
     [x, info_k, problem] = fused_lasso_core('fused_lasso_path', A, b, lambda1(k), lambda2(k), ...
                                             solve_opts, problem, tic);
     info_k.lambda1 = lambda1(k);

@@ -91,7 +91,7 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
   if nargin < 5 || isempty(opts)
     opts = struct();
   end
-  [A, b] = check_problem(A, b, 'fused_lasso_solve');
+  [A, b, problem] = check_problem(A, b, 'fused_lasso_solve');
   [m, n] = size(A);
   check_weight(lambda1, 3, 'lambda1');
   check_weight(lambda2, 4, 'lambda2');
@@ -106,7 +106,7 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
   if ~isempty(y0) && ~(isnumeric(y0) && isreal(y0) && isequal(size(y0), [m, 1]) && all(isfinite(y0)))
     error('fused_lasso_solve: opts.y0 must be a finite real column of %d values (rows of A).', m);
   end
-  [x, info] = fused_lasso_core('fused_lasso_solve', A, b, lambda1, lambda2, opts, [], start);
+  [x, info] = fused_lasso_core('fused_lasso_solve', A, b, lambda1, lambda2, opts, problem, start);
 end
 
 function check_weight(value, k, name)

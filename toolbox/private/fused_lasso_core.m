@@ -2,21 +2,21 @@ function [x, info, problem] = fused_lasso_core(caller, A, b, lambda1, lambda2, o
 % The solve behind fused_lasso_solve and fused_lasso_path, on checked
 % arguments (see fused_lasso_solve's help for opts: tol, max_iter, sigma,
 % x0, y0); caller names the function in the warning on no convergence.
-% problem is [] on a first call, or what the last call on the same A
-% returned: ||A||_F, A's scale and the lasso's Gram cache, which the
-% solves of a path then share (a 1000 by 3275 design's cache costs as
-% much as several Newton steps to rebuild).
+% problem is check_problem's on a first call, or what the last call on
+% the same A returned: ||A||_F, A's scale and the lasso's Gram cache,
+% which the solves of a path then share (a 1000 by 3275 design's cache
+% costs as much as several Newton steps to rebuild).
   [m, n] = size(A);
   tol = option(opts, 'tol', 1e-9);
   max_iter = option(opts, 'max_iter', 200);
   sigma = option(opts, 'sigma', []);
   x0 = option(opts, 'x0', []);
   y0 = option(opts, 'y0', []);
-  if isempty(problem)
+  if ~isfield(problem, 'normF')
     % ||A||_F from the plain sum of squares, a sixth of norm(A, 'fro')'s
     % time (it scales against overflow); norm only where that over- or
     % underflows.
-    normF = full(sqrt(sumsq(A(:))));
+    normF = sqrt(problem.sumsq);
     if ~(isfinite(normF) && normF > sqrt(realmin))
       normF = norm(A, 'fro');
     end
@@ -94,23 +94,32 @@ function [x, info, problem] = fused_lasso_core(caller, A, b, lambda1, lambda2, o
         stages = [10 * stages(1), stages];
       end
     end
-    state = struct('sigma', sigma, 'sigma_max', 1e8 * sigma, 'sigma_min', 1e-4 * sigma, ...
-                   'gram', problem.gram);
+    % A'*y goes with y from stage to stage (alm): known here but for y0
+    % (y = 0, or the residual's s*g).
+    Aty = s * g;
     if ~isempty(y0)
       y = s * full(double(y0));
-    elseif ~isempty(x0) && lambda2 == 0 && lambda1 > 0
+      Aty = [];
+    elseif isempty(x0)
+      Aty = zeros(n, 1);
+    elseif lambda2 == 0 && lambda1 > 0
       % x0's residual y (the dual point of other weights) is scaled into
       % the dual feasible set ||A'*y||_inf <= lambda1 (g = A'*y): the first
       % step then keeps about x0's positions, not every one whose gradient
       % exceeds lambda1.
-      y = y * min(1, lambda1 / max(norm(g, inf), realmin));
+      f = min(1, lambda1 / max(norm(g, inf), realmin));
+      y = f * y;
+      Aty = f * Aty;
     end
+    state = struct('sigma', sigma, 'sigma_max', 1e8 * sigma, 'sigma_min', 1e-4 * sigma, ...
+                   'gram', problem.gram, 'Aty', Aty);
     for k = 1:numel(stages)
       final = k == numel(stages);
       if k > 1
         % The same for the last stage's dual point: feasible for the
         % stage's lambdas when scaled with them.
         y = y * stages(k) / stages(k - 1);
+        state.Aty = state.Aty * stages(k) / stages(k - 1);
       end
       lam1 = s * stages(k);
       lam2 = s * lambda2 * stages(k) / lambda1;
@@ -174,10 +183,11 @@ function [x, y, state, history, iter, steps_total, kkt, r] = alm(A, b0, s, x, y,
     denominator = known(2);
   end
   kkt_scale = kkt;    % the inner tolerance follows the outer residual
-  % A'*y, carried from one inner solve to the next (y is where the last
-  % one ended) instead of read afresh: each product with A' is a pass
-  % over all of A, the cost of a Newton step at 2000 by 10000.
-  Aty = [];
+  % A'*y (state.Aty, or [] where not known), carried from one inner solve
+  % to the next (y is where the last one ended) instead of read afresh:
+  % each product with A' is a pass over all of A, the cost of a Newton
+  % step at 2000 by 10000.
+  Aty = state.Aty;
   iter = 0;
   for iter = 1:max_iter
     % The inner gradient's effect on the next x is sigma*A'*grad, and
@@ -249,6 +259,7 @@ function [x, y, state, history, iter, steps_total, kkt, r] = alm(A, b0, s, x, y,
     end
   end
   state.sigma = sigma;
+  state.Aty = Aty;
 end
 
 function [x, r, kkt, objective, gram] = polish(A, b, x, lambda1, gram)
