@@ -38,10 +38,12 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
 %       where even the smaller order is too large to factor. For the
 %       lasso with a dense A, M'*M is read from a cache of the Gram
 %       matrix of the columns kept so far (up to r < 1.5*m).
-%     Finish: for the lasso with a dense A, once the relative KKT
-%       residual is below 1e-3, the linear system the solution meets on
-%       x's support and signs is solved; where its point meets tol, the
-%       solve ends there, exact to rounding.
+%     Finish: once the relative KKT residual is below 1e-3, the linear
+%       system the solution meets on x's support and signs (with the TV
+%       term: on x's pieces of equal values, the signs of their values
+%       and of the jumps between them) is solved; where its point meets
+%       tol, the solve ends there, exact to rounding. For the lasso with
+%       a dense A only, from the Gram cache.
 %     Start: for the lasso without opts.x0, a short continuation in
 %       decades from about ||A'*b||_inf/10 down to lambda1, each stage
 %       solved loosely from the last, its dual point scaled into the next

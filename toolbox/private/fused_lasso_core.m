@@ -217,12 +217,17 @@ function [x, y, state, history, iter, steps_total, kkt, r] = alm(A, b0, s, x, y,
     history.sigma(end + 1) = sigma;
     history.newton_steps(end + 1) = steps;
     history.time(end + 1) = toc(start);
-    if kkt > tol && kkt <= 1e-3 && lam2 == 0 && lam1 > 0 && ~issparse(A)
-      % Near the solution the lasso's x mostly has the solution's support
-      % and signs already, and there the solution solves a linear system
-      % (polish): when it meets the tolerance, it ends the solve some
-      % outer iterations early, and exact to rounding.
-      [xp, rp, kkt_p, objective_p, state.gram] = polish(A, b0, x / s, lam1 / s, state.gram);
+    if kkt > tol && kkt <= 1e-3 && (lam2 > 0 || (lam1 > 0 && ~issparse(A)))
+      % Near the solution x mostly has the solution's support and signs
+      % already (with the TV term: its pieces and the signs of their
+      % jumps), and there the solution solves a linear system (polish):
+      % when it meets the tolerance, it ends the solve some outer
+      % iterations early, and exact to rounding.
+      if lam2 > 0
+        [xp, rp, kkt_p, objective_p] = polish_pieces(A, b0, x / s, lam1 / s, lam2 / s);
+      else
+        [xp, rp, kkt_p, objective_p, state.gram] = polish(A, b0, x / s, lam1 / s, state.gram);
+      end
       if kkt_p <= tol
         [x, r, kkt] = deal(s * xp, rp, kkt_p);
         history.kkt(end) = kkt;
@@ -298,6 +303,62 @@ function [x, r, kkt, objective, gram] = polish(A, b, x, lambda1, gram)
     end
     S(cols(flip)) = false;
   end
+end
+
+function [x, r, kkt, objective] = polish_pieces(A, b, x, lambda1, lambda2)
+% The fused lasso's solution on the pieces of x (runs of equal values),
+% with the signs of their values and of the jumps between them, where
+% those are the solution's: there the objective is a quadratic in the
+% values c of the free pieces (a piece of zeros stays zero while
+% lambda1 > 0), minimal where
+%   M'*(M*c - b) + lambda1*len.*sign(c) + lambda2*t = 0,
+% M(:, i) the sum of A's columns over piece i, len its length and t(i)
+% the signs of the jumps into it less those out of it. Refined once
+% against the residual of c (kept where the signs still hold). Returns
+% the point, its residual, KKT residual and objective, or kkt = Inf where
+% the signs do not hold.
+  [kkt, objective, r] = deal(Inf, Inf, []);
+  first = find([true; diff(x) ~= 0]);
+  last = [first(2:end) - 1; numel(x)];
+  value = x(first);
+  jump = sign(diff(value));
+  t = [0; jump] - [jump; 0];
+  free = value ~= 0 | lambda1 == 0;
+  k = nnz(free);
+  if k == 0 || k >= rows(A)
+    return;
+  end
+  % Each piece is a run of neighbours: its column is a sum over a range.
+  M = zeros(rows(A), k);
+  j = 0;
+  for i = find(free)'
+    j = j + 1;
+    M(:, j) = sum(A(:, first(i):last(i)), 2);
+  end
+  [R, fail] = chol(M' * M);
+  if fail
+    return;
+  end
+  len = last(free) - first(free) + 1;
+  penalty_gradient = lambda1 * len .* sign(value(free)) + lambda2 * t(free);
+  c = R \ (R' \ (M' * b - penalty_gradient));
+  piece = cumsum([true; diff(x) ~= 0]);
+  for refine = 0:1
+    v = value;
+    v(free) = c;
+    if any(sign(diff(v)) ~= jump) || (lambda1 > 0 && any(sign(c) ~= sign(value(free))))
+      if refine == 0
+        return;
+      end
+      break;    % the point before the refinement stands
+    end
+    x = v(piece);
+    r = times_sparse(A, x) - b;
+    if refine == 0
+      c = c - R \ (R' \ (M' * r + penalty_gradient));
+    end
+  end
+  [kkt, objective] = kkt_residual(A, b, x, r, lambda1, lambda2);
 end
 
 function [y, u, grad, steps, gram, Aty] = newton_inner(A, b, x, y, Aty, sigma, lam1, lam2, grad_tol, gram)
