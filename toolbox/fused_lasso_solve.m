@@ -42,8 +42,8 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
 %       system the solution meets on x's support and signs (with the TV
 %       term: on x's pieces of equal values, the signs of their values
 %       and of the jumps between them) is solved; where its point meets
-%       tol, the solve ends there, exact to rounding. For the lasso with
-%       a dense A only, from the Gram cache.
+%       tol, the solve ends there, exact to rounding. The lasso's needs
+%       a dense A (its system comes from the Gram cache).
 %     Start: for the lasso without opts.x0, a short continuation in
 %       decades from about ||A'*b||_inf/10 down to lambda1, each stage
 %       solved loosely from the last, its dual point scaled into the next
