@@ -13,6 +13,7 @@ function [x, info, problem] = fused_lasso_core(caller, A, b, lambda1, lambda2, o
   x0 = option(opts, 'x0', []);
   y0 = option(opts, 'y0', []);
   if ~isfield(problem, 'normF')
+    warm_allocator();
     % ||A||_F from the plain sum of squares, a sixth of norm(A, 'fro')'s
     % time (it scales against overflow); norm only where that over- or
     % underflows.
