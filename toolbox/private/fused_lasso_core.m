@@ -43,11 +43,17 @@ function [x, info, problem] = fused_lasso_core(caller, A, b, lambda1, lambda2, o
   % From a warm start (x0) 25 times that: the solution is near, so larger
   % proximal steps save outer iterations, while the Newton steps, whose
   % kinks come closer as sigma grows, still take few cuts (measured on a
-  % lasso path: 0.6 of the time at 25, and more again beyond 125).
+  % lasso path: 0.6 of the time at 25, and more again beyond 125). For
+  % the lasso from x = 0, 3 times that: its continuation's first stage
+  % then needs fewer outer iterations (measured: 0.95 of the time at
+  % 2000 by 10000, 0.75 on the degree-7 expansion; with the TV term 3
+  % times is 1.8 times slower).
   if isempty(sigma)
     sigma = 256 * min(m, n) / max(normF ^ 2, realmin);
     if ~isempty(x0)
       sigma = 25 * sigma;
+    elseif lambda2 == 0
+      sigma = 3 * sigma;
     end
   end
 
