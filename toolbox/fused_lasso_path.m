@@ -49,9 +49,7 @@ function [X, info] = fused_lasso_path(A, b, lambda1, lambda2, opts)
     opts = struct();
   end
   [A, b, problem] = check_problem(A, b, 'fused_lasso_path');
-  if ~isstruct(opts)
-    error('fused_lasso_path: argument 5 (opts) must be a struct.');
-  end
+  check_options(opts, 'fused_lasso_path');
   check_weights(lambda1, 3, 'lambda1');
   check_weights(lambda2, 4, 'lambda2');
   if isempty(lambda2)
@@ -179,3 +177,4 @@ end
 %!error <^fused_lasso_path: argument 1 \(A\) has a NaN or Inf entry\.$> fused_lasso_path([1, NaN; 0, 1], [1; 2], 1, 0)
 %!error <^fused_lasso_path: argument 2 \(b\) must be a real column with as many rows as A \(2\)\.$> fused_lasso_path(eye(2), [1; 2; 3], 1, 0)
 %!error <^fused_lasso_path: requires 4 or 5 input arguments\.$> fused_lasso_path(eye(2), [1; 2], 1)
+%!error <^fused_lasso_path: opts.tol must be a finite nonnegative real scalar\.$> fused_lasso_path(eye(2), [1; 2], 1, 0, struct('tol', NaN))

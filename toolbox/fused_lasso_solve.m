@@ -97,9 +97,7 @@ function [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, opts)
   [m, n] = size(A);
   check_weight(lambda1, 3, 'lambda1');
   check_weight(lambda2, 4, 'lambda2');
-  if ~isstruct(opts)
-    error('fused_lasso_solve: argument 5 (opts) must be a struct.');
-  end
+  check_options(opts, 'fused_lasso_solve');
   x0 = option(opts, 'x0', []);
   y0 = option(opts, 'y0', []);
   if ~isempty(x0) && ~(isnumeric(x0) && isreal(x0) && isequal(size(x0), [n, 1]) && all(isfinite(x0)))
@@ -164,4 +162,12 @@ end
 %!error <^fused_lasso_solve: argument 3 \(lambda1\) must be a finite nonnegative real scalar\.$> fused_lasso_solve(eye(2), [1; 2], -1, 1)
 %!error <^fused_lasso_solve: argument 4 \(lambda2\) must be a finite nonnegative real scalar\.$> fused_lasso_solve(eye(2), [1; 2], 1, NaN)
 %!error <^fused_lasso_solve: argument 1 \(A\) must be a real non-empty numeric matrix\.$> fused_lasso_solve(single(1i), 1, 1, 1)
+%!error <^fused_lasso_solve: opts.tol must be a finite nonnegative real scalar\.$> fused_lasso_solve(eye(2), [1; 2], 1, 0, struct('tol', 'abc'))
+%!error <^fused_lasso_solve: opts.max_iter must be a nonnegative integer\.$> fused_lasso_solve(eye(2), [1; 2], 1, 0, struct('max_iter', 2.5))
+%!error <^fused_lasso_solve: opts.sigma must be a finite positive real scalar\.$> fused_lasso_solve(eye(2), [1; 2], 1, 0, struct('sigma', -1))
+%!error <^fused_lasso_solve: argument 5 \(opts\) must be a struct\.$> fused_lasso_solve(eye(2), [1; 2], 1, 0, 3)
+%!test
+%! % A sparse penalty (a sparse scalar is a valid scalar) reaches the solve as a dense one.
+%! [x, info] = fused_lasso_solve(eye(2), [1; 2], 0.5, 0, struct('sigma', sparse(2), 'tol', 1e-14));
+%! assert(info.converged && norm(x - [0.5; 1.5]) <= 1e-12);
 %!warning <fused_lasso_solve: no convergence in 1 iterations> fused_lasso_solve(magic(4), [1; 2; 3; 4], 0.1, 0.5, struct('max_iter', 1, 'tol', 1e-15));

@@ -9,7 +9,7 @@ function [x, info, problem] = fused_lasso_core(caller, A, b, lambda1, lambda2, o
   [m, n] = size(A);
   tol = option(opts, 'tol', 1e-9);
   max_iter = option(opts, 'max_iter', 200);
-  sigma = option(opts, 'sigma', []);
+  sigma = full(double(option(opts, 'sigma', [])));
   x0 = option(opts, 'x0', []);
   y0 = option(opts, 'y0', []);
   if ~isfield(problem, 'normF')
