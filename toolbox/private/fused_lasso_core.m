@@ -13,7 +13,9 @@ function [x, info, problem] = fused_lasso_core(caller, A, b, lambda1, lambda2, o
   x0 = option(opts, 'x0', []);
   y0 = option(opts, 'y0', []);
   if ~isfield(problem, 'normF')
-    warm_allocator();
+    if numel(A) >= 2 ^ 21
+      warm_allocator();
+    end
     % ||A||_F from the plain sum of squares, a sixth of norm(A, 'fro')'s
     % time (it scales against overflow); norm only where that over- or
     % underflows.
@@ -46,7 +48,7 @@ function [x, info, problem] = fused_lasso_core(caller, A, b, lambda1, lambda2, o
   % lasso path: 0.6 of the time at 25, and more again beyond 125). For
   % the lasso from x = 0, 3 times that: its continuation's first stage
   % then needs fewer outer iterations (measured: 0.95 of the time at
-  % 2000 by 10000, 0.75 on the degree-7 expansion; with the TV term 3
+  % 2000 by 10000, 0.8 on the degree-7 expansion; with the TV term 3
   % times is 1.8 times slower).
   if isempty(sigma)
     sigma = 256 * min(m, n) / max(normF ^ 2, realmin);
