@@ -327,7 +327,8 @@ function [x, r, kkt, objective] = polish_pieces(A, b, x, lambda1, lambda2)
 % the point, its residual, KKT residual and objective, or kkt = Inf where
 % the signs do not hold.
   [kkt, objective, r] = deal(Inf, Inf, []);
-  first = find([true; diff(x) ~= 0]);
+  starts = [true; diff(x) ~= 0];
+  first = find(starts);
   last = [first(2:end) - 1; numel(x)];
   value = x(first);
   jump = sign(diff(value));
@@ -337,13 +338,7 @@ function [x, r, kkt, objective] = polish_pieces(A, b, x, lambda1, lambda2)
   if k == 0 || k >= rows(A)
     return;
   end
-  % Each piece is a run of neighbours: its column is a sum over a range.
-  M = zeros(rows(A), k);
-  j = 0;
-  for i = find(free)'
-    j = j + 1;
-    M(:, j) = sum(A(:, first(i):last(i)), 2);
-  end
+  M = full(range_sums(A, first(free), last(free), ones(k, 1)));
   [R, fail] = chol(M' * M);
   if fail
     return;
@@ -351,7 +346,7 @@ function [x, r, kkt, objective] = polish_pieces(A, b, x, lambda1, lambda2)
   len = last(free) - first(free) + 1;
   penalty_gradient = lambda1 * len .* sign(value(free)) + lambda2 * t(free);
   c = R \ (R' \ (M' * b - penalty_gradient));
-  piece = cumsum([true; diff(x) ~= 0]);
+  piece = cumsum(starts);
   for refine = 0:1
     v = value;
     v(free) = c;
@@ -651,19 +646,27 @@ function M = jacobian_columns(A, v, keep, linked)
   H = H(:, any(H(keep, :), 1));
   [rows_, group] = find(H);
   k = size(H, 2);
-  if issparse(A)
-    G = sparse(size(A, 1), k);
-  else
-    G = zeros(size(A, 1), k);
-  end
   % Each group is a run of neighbours: first and last row of each column.
   first = accumarray(group, rows_, [k, 1], @min);
   last = accumarray(group, rows_, [k, 1], @max);
-  for j = 1:k
-    G(:, j) = sum(A(:, first(j):last(j)), 2) / sqrt(last(j) - first(j) + 1);
-  end
+  G = range_sums(A, first, last, sqrt(last - first + 1));
   % The columns in position order, as W = [singletons, groups] sorted.
   M = [A(:, single), G];
+end
+
+function S = range_sums(A, first, last, divisor)
+% S(:, j) = the sum of A's columns first(j) to last(j) (a run of
+% neighbours: a group of the TV prox, a piece of x) over divisor(j),
+% read as one range each; sparse where A is.
+  k = numel(first);
+  if issparse(A)
+    S = sparse(rows(A), k);
+  else
+    S = zeros(rows(A), k);
+  end
+  for j = 1:k
+    S(:, j) = sum(A(:, first(j):last(j)), 2) / divisor(j);
+  end
 end
 
 function t = spd_solve(M, c, gram, g, rtol)
