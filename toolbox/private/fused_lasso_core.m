@@ -192,6 +192,10 @@ function [x, y, state, history, iter, steps_total, kkt, r] = alm(A, b0, s, x, y,
     denominator = known(2);
   end
   kkt_scale = kkt;    % the inner tolerance follows the outer residual
+  inner_share = 0.1;
+  if lam2 > 0
+    inner_share = 1;
+  end
   % A'*y (state.Aty, or [] where not known), carried from one inner solve
   % to the next (y is where the last one ended) instead of read afresh:
   % each product with A' is a pass over all of A, the cost of a Newton
@@ -204,7 +208,12 @@ function [x, y, state, history, iter, steps_total, kkt, r] = alm(A, b0, s, x, y,
     % the current KKT residual (in gradient units) keeps the inner error
     % below the outer progress, so the outer loop converges as exact
     % proximal-point steps would; it tightens as the outer residual falls.
-    grad_tol = 0.1 * max(kkt_scale, 0.5 * tol) * denominator / max(normF, realmin);
+    % With the TV term the whole residual will do: the first inner solve
+    % is most of the work, and its last Newton steps, which refine the
+    % groups, are repeated by the next one anyway (2000 by 10000: 25 steps
+    % against 29; 500 by 2000: 13 against 19). The lasso's steps are the
+    % same either way.
+    grad_tol = inner_share * max(kkt_scale, 0.5 * tol) * denominator / max(normF, realmin);
     x_old = x;
     [y, x, grad, steps, state, Aty] = newton_inner(A, b, x_old, y, Aty, sigma, lam1, lam2, ...
                                                    grad_tol, state);
@@ -381,6 +390,12 @@ function [y, u, grad, steps, state, Aty] = newton_inner(A, b, x, y, Aty, sigma, 
   [phi, u, v, keep] = phi_at(y, Aty, b, x, sigma, lam1, lam2);
   [grad, M, state.sums] = phi_gradient(A, y, b, u, v, keep, linked, state.sums);
   grad_norm = norm(grad);
+  if linked
+    % alm's tolerance with the TV term is loose enough to be met where
+    % the inner solve starts (b = 1-by-1 with lambda1 = 0: u = x, y stays
+    % 0, and nothing ever moves): the gradient is at least halved.
+    grad_tol = min(grad_tol, 0.5 * grad_norm);
+  end
   steps = 0;
   while grad_norm > grad_tol && steps < max_steps
     steps = steps + 1;
