@@ -21,6 +21,8 @@
 % The objective is checked after every iteration of the two first-order
 % methods outside their timed work. Each method stops at the target or
 % after max_seconds of its own work (then its time is reported as "> t").
+% fused_lasso_solve and FISTA run three times each, alternated, and each
+% one's fastest run counts; ADMM, which takes ten times longer, runs once.
 % Prints "RESULT octave/fused_lasso/<m>x<n>/<key> <value>" lines.
 %
 % Run from the source tree with the modules on the path, e.g.
@@ -28,6 +30,7 @@
 
 if ~exist('max_seconds', 'var'), max_seconds = 600; end
 if ~exist('sizes', 'var'), sizes = [500, 2000; 2000, 10000]; end
+if ~exist('runs', 'var'), runs = 3; end
 
 here = fileparts(mfilename('fullpath'));
 addpath(fullfile(here, '..', 'toolbox'), fullfile(here, '..', 'tests', 'octave'));
@@ -74,19 +77,33 @@ for k = 1:rows(sizes)
   objective = @(x) 0.5 * norm(A * x - b)^2 + lambda1 * norm(x, 1) + lambda2 * norm(diff(x), 1);
   key = sprintf('octave/fused_lasso/%dx%d', m, n);
 
-  [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, struct('tol', 1e-12));
-  optimum = objective(x);
-  target = optimum * (1 + 1e-6);
-  first = find(info.history.objective <= target, 1);
-  printf('RESULT %s/ssnal_s %.4f\n', key, info.history.time(first));
-  printf('RESULT %s/ssnal_iterations %d\n', key, first);
-  printf('RESULT %s/ssnal_newton_steps %d\n', key, sum(info.history.newton_steps(1:first)));
-  printf('RESULT %s/ssnal_kkt_final %.3e\n', key, info.kkt);
-
-  [seconds, iterations] = fista(A, b, lambda1, lambda2, target, objective, max_seconds);
-  printf('RESULT %s/fista_s %.4f\n', key, seconds);
-  printf('RESULT %s/fista_iterations %d\n', key, iterations);
-  printf('RESULT %s/fista_reached %d\n', key, seconds <= max_seconds);
+  % The solver and FISTA alternate, runs times each; each one's time is
+  % its fastest run (a shared machine's load comes and goes, and the
+  % first solve in a session pays for parsing and for the allocator).
+  [ssnal_s, fista_s] = deal(Inf);
+  for run = 1:runs
+    [x, info] = fused_lasso_solve(A, b, lambda1, lambda2, struct('tol', 1e-12));
+    if run == 1
+      optimum = objective(x);
+      target = optimum * (1 + 1e-6);
+    end
+    first = find(info.history.objective <= target, 1);
+    if info.history.time(first) < ssnal_s
+      ssnal_s = info.history.time(first);
+      ssnal = [first, sum(info.history.newton_steps(1:first)), info.kkt];
+    end
+    [seconds, iterations] = fista(A, b, lambda1, lambda2, target, objective, max_seconds);
+    if seconds < fista_s
+      [fista_s, fista_iterations] = deal(seconds, iterations);
+    end
+  end
+  printf('RESULT %s/ssnal_s %.4f\n', key, ssnal_s);
+  printf('RESULT %s/ssnal_iterations %d\n', key, ssnal(1));
+  printf('RESULT %s/ssnal_newton_steps %d\n', key, ssnal(2));
+  printf('RESULT %s/ssnal_kkt_final %.3e\n', key, ssnal(3));
+  printf('RESULT %s/fista_s %.4f\n', key, fista_s);
+  printf('RESULT %s/fista_iterations %d\n', key, fista_iterations);
+  printf('RESULT %s/fista_reached %d\n', key, fista_s <= max_seconds);
 
   rho = 2 * normest(A)^2;
   [~, ~, iterations, seconds] = fused_lasso_admm(A, b, lambda1, lambda2, rho, 0, ...
