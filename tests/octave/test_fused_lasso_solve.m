@@ -194,6 +194,37 @@
 %!error <^fused_lasso_solve: argument 5 \(opts\) must be a struct\.$> fused_lasso_solve(eye(2), [1; 2], 1, 1, 3)
 
 %!test
+%! % Many small pieces and a small lambda2: some 80 Newton steps, whose
+%! % groups the solver sums once and keeps (past 16 blocks of them, which
+%! % it joins). Optimal by the fixed point x = prox(x - A'*(A*x - b)),
+%! % checked here from x, A and b alone, dense and sparse alike.
+%! randn('state', 5);
+%! A = randn(120, 600);
+%! b = A * repelem(randn(30, 1), 20) + 0.5 * randn(120, 1);
+%! l1 = 1e-3 * norm(A' * b, inf);
+%! l2 = 0.02 * norm(A' * b, inf);
+%! for S = {A, sparse(A)}
+%!   [x, info] = fused_lasso_solve(S{1}, b, l1, l2, struct('tol', 1e-12));
+%!   g = A' * (A * x - b);
+%!   v = zelmonte(x - g, l2);
+%!   assert(info.converged && info.newton_steps > 16);
+%!   assert(norm(x - sign(v) .* max(abs(v) - l1, 0)) <= 1e-11 * (norm(b) + norm(x) + norm(g)));
+%! end
+
+%!test
+%! % Work count on a problem like the benchmark's smaller one (Gaussian
+%! % A, five pieces): 16 Newton steps; halving the line search's steps
+%! % took 44.
+%! randn('state', 1);
+%! A = randn(500, 2000) / sqrt(500);
+%! truth = zeros(2000, 1);
+%! truth([100:180, 400:480, 900:940, 1300:1420, 1700:1750]) = 1;
+%! b = A * truth + 0.05 * randn(500, 1);
+%! l1 = 0.01 * norm(A' * b, inf);
+%! [x, info] = fused_lasso_solve(A, b, l1, 10 * l1, struct('tol', 1e-12));
+%! assert(info.converged && info.newton_steps <= 22);
+
+%!test
 %! % A random sparse design whose Newton matrix fills in (its Cholesky
 %! % factor would be nearly dense) and with more kept columns than a
 %! % factor of their order pays for: the same solution as the dense A,
