@@ -787,9 +787,15 @@ end
 function [S, sums] = run_sums(A, sums, first, last)
 % S(:, j) = the sum of A's columns first(j) to last(j), from the cache,
 % the runs not in it summed and stored; sparse where A is. At most 2^23
-% entries (64 MB) are kept (beyond, it restarts), in at most 16 blocks
-% (beyond, they are joined into one).
+% entries (64 MB) are kept (beyond, it restarts, and runs that alone
+% exceed it are only summed), in at most 16 blocks (beyond, they are
+% joined into one).
   [m, n] = size(A);
+  limit = 2 ^ 23 / max(m, 1);
+  if numel(first) > limit
+    S = range_sums(A, first, last);
+    return;
+  end
   at = zeros(numel(first), 1);
   for map = {sums.by_first(first), sums.by_last(last)}
     c = map{1}(:);
@@ -800,7 +806,7 @@ function [S, sums] = run_sums(A, sums, first, last)
   new = find(at == 0);
   if ~isempty(new)
     count = numel(sums.first) + numel(new);
-    if count > 2 ^ 23 / max(m, 1)
+    if count > limit
       sums = sums_cache(n);
       new = (1:numel(first))';
     elseif numel(sums.blocks) >= 16
