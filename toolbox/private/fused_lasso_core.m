@@ -426,7 +426,8 @@ function [y, u, grad, steps, state, Aty] = newton_inner(A, b, x, y, Aty, sigma, 
       % on the ray (steps of 1/8 to 1/32): the minimum itself takes half
       % the Newton steps (2000 by 10000: 19 against 36 in the first
       % outer iteration), for a few prox evaluations more.
-      [alpha, phi_t, u_t, v_t, keep_t] = ray_minimum(y, Aty, d, Atd, b, x, sigma, lam1, lam2, slope);
+      [alpha, w_t, u_t, v_t, keep_t] = ray_minimum(y, Aty, d, Atd, b, x, sigma, lam1, lam2, slope);
+      phi_t = phi_of(y + alpha * d, w_t, u_t, b, sigma, lam1, lam2);
       accepted = phi_t <= phi + 1e-4 * alpha * slope;
       if ~accepted
         alpha = alpha / 2;
@@ -464,18 +465,21 @@ function [y, u, grad, steps, state, Aty] = newton_inner(A, b, x, y, Aty, sigma, 
   end
 end
 
-function [a, phi_a, u_a, v_a, keep_a] = ray_minimum(y, Aty, d, Atd, b, x, sigma, lam1, lam2, slope)
-% The point of least phi found on y + a*d, 0 < a <= 1, with its prox.
+function [a, w_a, u_a, v_a, keep_a] = ray_minimum(y, Aty, d, Atd, b, x, sigma, lam1, lam2, slope)
+% A step a in (0, 1] near phi's minimum on y + a*d, with its w and prox.
 % phi is convex along the ray, and its derivative
 %   phi'(a) = d'*(y + a*d + b) - (A'*d)'*u(a)
 % is piecewise linear in a (as the prox u is): its root is found by
-% regula falsi (Illinois) from phi'(0) = slope < 0, each probe one prox,
-% until |phi'| falls to a tenth of |slope| (tighter costs probes and saves
-% no steps) or six probes past a = 1.
+% regula falsi (Illinois) from phi'(0) = slope < 0, each probe one prox
+% (phi itself is evaluated once, by the caller, at the step taken), until
+% |phi'| falls to a tenth of |slope| (tighter costs probes and saves no
+% steps) or six probes past a = 1; then the last probe below the root,
+% where phi is still falling, or else the first above it.
   dyb = d' * (y + b);
   dd = d' * d;
   a = 1;
-  [phi_a, u_a, v_a, keep_a] = phi_at(y + d, Aty + Atd, b, x, sigma, lam1, lam2);
+  w_a = x - sigma * (Aty + Atd);
+  [u_a, v_a, keep_a] = prox(w_a, sigma * lam1, sigma * lam2);
   d_hi = dyb + dd - Atd' * u_a;
   if d_hi <= 0
     return;    % phi still falls at the full step
@@ -487,15 +491,16 @@ function [a, phi_a, u_a, v_a, keep_a] = ray_minimum(y, Aty, d, Atd, b, x, sigma,
   for probe = 1:6
     t = lo - d_lo * (hi - lo) / (d_hi - d_lo);
     t = min(max(t, lo + 0.01 * (hi - lo)), hi - 0.01 * (hi - lo));
-    [phi_t, u_t, v_t, keep_t] = phi_at(y + t * d, Aty + t * Atd, b, x, sigma, lam1, lam2);
-    if phi_t < phi_a
+    w_t = x - sigma * (Aty + t * Atd);
+    [u_t, v_t, keep_t] = prox(w_t, sigma * lam1, sigma * lam2);
+    d_t = dyb + t * dd - Atd' * u_t;
+    if abs(d_t) <= 0.1 * abs(slope) || d_t < 0 || a > t
       a = t;
-      phi_a = phi_t;
+      w_a = w_t;
       u_a = u_t;
       v_a = v_t;
       keep_a = keep_t;
     end
-    d_t = dyb + t * dd - Atd' * u_t;
     if abs(d_t) <= 0.1 * abs(slope)
       return;
     end
@@ -551,6 +556,11 @@ function [phi, u, v, keep] = phi_at(y, Aty, b, x, sigma, lam1, lam2)
 % solution v before the soft threshold and the positions it keeps.
   w = x - sigma * Aty;
   [u, v, keep] = prox(w, sigma * lam1, sigma * lam2);
+  phi = phi_of(y, w, u, b, sigma, lam1, lam2);
+end
+
+function phi = phi_of(y, w, u, b, sigma, lam1, lam2)
+% phi_at's value from w = x - sigma*A'*y and its prox u.
   phi = 0.5 * (y' * y) + b' * y + (u' * w - 0.5 * (u' * u)) / sigma - penalty(u, lam1, lam2);
 end
 
