@@ -212,6 +212,23 @@
 %! end
 
 %!test
+%! % A sparse design of 100000 rows: the solver keeps at most 2^23 entries
+%! % of run sums (84 runs of this height), so its store restarts again and
+%! % again, and a step with more kept groups than that only sums them.
+%! % Optimal by the prox fixed point, from x, A and b alone.
+%! randn('state', 3);
+%! rand('state', 3);
+%! A = sprandn(100000, 300, 1e-3);
+%! b = A * repelem(randn(60, 1), 5) + 0.1 * randn(100000, 1);
+%! l1 = 1e-4 * norm(A' * b, inf);
+%! l2 = 1e-3 * norm(A' * b, inf);
+%! [x, info] = fused_lasso_solve(A, b, l1, l2, struct('tol', 1e-12));
+%! g = A' * (A * x - b);
+%! v = zelmonte(x - g, l2);
+%! assert(info.converged && nnz(diff(x)) > 84);
+%! assert(norm(x - sign(v) .* max(abs(v) - l1, 0)) <= 1e-11 * (norm(b) + norm(x) + norm(g)));
+
+%!test
 %! % Work count on a problem like the benchmark's smaller one (Gaussian
 %! % A, five pieces): 16 Newton steps; halving the line search's steps
 %! % took 44.
